@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+
+namespace vindle {
+
+// The settings file, in the process's current working directory.
+constexpr char kSettingsFileName[] = "QarvVindle.ini";
+
+enum class SearchMode { Broadcast, Specified, Undefined };
+
+constexpr int kMaxAddressEntries = 20;
+
+// One pair of the specified-address list; each text has at most 15 characters.
+struct AddressEntry {
+    char address[16];
+    char mask[16];
+};
+
+// Writes the defaults (broadcast mode, a 6-second time-out) when no settings file exists.
+void EnsureSettingsFile();
+
+// The mode selected by the two "Status" values (each read as at most 8 characters).
+SearchMode ReadSearchMode();
+
+// [BroadCast] Status, at most 8 characters; "" when missing.
+std::string ReadBroadcastStatus();
+
+// [TimeOut] TimeVal (at most 3 characters) converted like atoi; no range check.
+void ReadTimeout(int& seconds);
+
+// [TimeOut] TimeVal as stored, at most 3 characters; "" when missing.
+std::string ReadTimeoutText();
+
+// Reads the IPAddress/Subnet pairs into the caller's `slotCount` zero-filled 16-byte slots.
+// When address slot 0 already holds text, the file's pairs start at slot 1. Returns 1 and the
+// number of slots in use in `count`, or 0 (count unchanged) when either list is missing or empty.
+int ReadAddressList(int& count, char (*addresses)[16], char (*masks)[16], int slotCount);
+
+// The configuration dialog's save: mode, address list and time-out, committed to the file at once.
+// `statusText` is "Enabled" (search specified addresses) or "Disabled".
+void WriteSettings(const AddressEntry* entries, int count, int timeoutSeconds,
+                   const char* statusText);
+
+}  // namespace vindle
