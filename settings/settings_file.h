@@ -4,6 +4,8 @@
 
 namespace vindle {
 
+class ProfileDocument;
+
 // The settings file, in the process's current working directory.
 constexpr char kSettingsFileName[] = "QarvVindle.ini";
 
@@ -41,5 +43,19 @@ int ReadAddressList(int& count, char (*addresses)[16], char (*masks)[16], int sl
 // `statusText` is "Enabled" (search specified addresses) or "Disabled".
 void WriteSettings(const AddressEntry* entries, int count, int timeoutSeconds,
                    const char* statusText);
+
+// Writes the joined addresses as [SearchSpecifiedAddress] IPAddress and returns 1; with no
+// entries, empties that section, writes the status pair for `statusText` and returns 0.
+int WriteAddressList(const AddressEntry* entries, int count, const char* statusText);
+
+// Writes the joined masks as [SearchSpecifiedAddress] Subnet; returns 1.
+int WriteSubnetList(const AddressEntry* entries, int count);
+
+// The same steps applied to a document held in memory, so that a sequence commits at once.
+void WriteSettings(ProfileDocument& document, const AddressEntry* entries, int count,
+                   int timeoutSeconds, const char* statusText);
+int WriteAddressList(ProfileDocument& document, const AddressEntry* entries, int count,
+                     const char* statusText);
+int WriteSubnetList(ProfileDocument& document, const AddressEntry* entries, int count);
 
 }  // namespace vindle

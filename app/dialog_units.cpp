@@ -1,0 +1,51 @@
+#include "app/dialog_units.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+
+namespace vindle {
+namespace {
+
+constexpr int kTemplatePointSize = 8;
+
+// Rounded quotient of value * numerator / denominator, for non-negative values.
+int ScaleRounded(int value, int numerator, int denominator) {
+    return (value * numerator + denominator / 2) / denominator;
+}
+
+}  // namespace
+
+DialogUnits::DialogUnits(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    m_baseWidth = (letters / 26 + 1) / 2;
+    m_baseHeight = metrics.height();
+}
+
+int DialogUnits::ToPixelsX(int units) const {
+    return ScaleRounded(units, m_baseWidth, 4);
+}
+
+int DialogUnits::ToPixelsY(int units) const {
+    return ScaleRounded(units, m_baseHeight, 8);
+}
+
+QSize DialogUnits::ToPixels(int width, int height) const {
+    return QSize(ToPixelsX(width), ToPixelsY(height));
+}
+
+QRect DialogUnits::ToPixels(int x, int y, int width, int height) const {
+    const int left = ToPixelsX(x);
+    const int top = ToPixelsY(y);
+    return QRect(left, top, ToPixelsX(x + width) - left, ToPixelsY(y + height) - top);
+}
+
+QFont DialogTemplateFont() {
+    QFont font = QGuiApplication::font();
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(kTemplatePointSize);
+    return font;
+}
+
+}  // namespace vindle

@@ -1,0 +1,284 @@
+#include "app/qarv_vindle_dlg.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <system_error>
+#include <utility>
+
+#include "app/about_dlg.h"
+#include "app/dialog_units.h"
+#include "app/window_icon.h"
+#include "discovery/broadcast_search.h"
+#include "discovery/column_sort.h"
+#include "discovery/specified_search.h"
+#include "platform/qt/qt_control.h"
+#include "platform/qt/qt_list_view.h"
+#include "settings/settings_file.h"
+
+namespace {
+
+// Client area of the window in dialog units; the menu bar sits above it.
+constexpr int kClientWidth = 318;
+constexpr int kClientHeight = 358;
+constexpr int kColumnPixels = 115;
+constexpr int kTitlePixelSize = 32;
+
+}  // namespace
+
+CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, QWidget* parent)
+    : QDialog(parent), m_network(network), m_wakeReceiver(std::make_unique<QObject>()) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QStringLiteral("Qarv Vindle"));
+    // A top-level window of its own (own task-bar entry) with a minimise box but no maximise
+    // box; the fixed size below leaves no sizing border.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(vindle::WindowIcon());
+
+    vindle::EnsureSettingsFile();
+    BuildMenu();
+    BuildControls();
+
+    m_listAdapter = std::make_unique<vindle::QtListView>(m_listDevices);
+    m_retrieveAdapter = std::make_unique<vindle::QtControl>(m_btnRetrieve);
+}
+
+CQarvVindleDlg::~CQarvVindleDlg() {
+    StopSearch();
+    FinishSearch();
+}
+
+void CQarvVindleDlg::BuildMenu() {
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("menuBar"));
+    m_menuBar->setNativeMenuBar(false);
+    // Mnemonics only: the commands have no keyboard shortcuts of their own.
+    QMenu* tool = m_menuBar->addMenu(QStringLiteral("Tool(&T)"));
+    tool->setObjectName(QStringLiteral("toolMenu"));
+    QAction* configuration = tool->addAction(QStringLiteral("Configuration(&C)"));
+    configuration->setObjectName(QStringLiteral("configurationAction"));
+    connect(configuration, &QAction::triggered, this, &CQarvVindleDlg::OnConfiguration);
+
+    QMenu* help = m_menuBar->addMenu(QStringLiteral("Help(&H)"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    QAction* about = help->addAction(QStringLiteral("About(&A)"));
+    about->setObjectName(QStringLiteral("aboutAction"));
+    connect(about, &QAction::triggered, this, &CQarvVindleDlg::OnAbout);
+}
+
+void CQarvVindleDlg::BuildControls() {
+    // The controls sit on a client widget in the template's font; the menu bar keeps the
+    // desktop's menu font.
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFont(vindle::DialogTemplateFont());
+    const vindle::DialogUnits units(client->font());
+    const int menuHeight = m_menuBar->sizeHint().height();
+    const QSize clientSize = units.ToPixels(kClientWidth, kClientHeight);
+    client->setGeometry(QRect(QPoint(0, menuHeight), clientSize));
+    m_menuBar->setGeometry(0, 0, clientSize.width(), menuHeight);
+
+    // Created in tab order: Retrieve, the list, Browse; the title takes no focus.
+    m_btnRetrieve = new QPushButton(QStringLiteral("Retrieve"), client);
+    m_btnRetrieve->setObjectName(QStringLiteral("retrieveButton"));
+    m_btnRetrieve->setGeometry(units.ToPixels(262, 3, 53, 20));
+    m_btnRetrieve->setDefault(true);
+    connect(m_btnRetrieve, &QPushButton::clicked, this, &CQarvVindleDlg::OnRetrieve);
+
+    m_listDevices = new QTreeWidget(client);
+    m_listDevices->setObjectName(QStringLiteral("deviceList"));
+    m_listDevices->setGeometry(units.ToPixels(2, 25, 313, 293));
+    m_listDevices->setColumnCount(vindle::kDeviceListColumns);
+    m_listDevices->setHeaderLabels({QStringLiteral("IP Address"), QStringLiteral("MAC Address"),
+                                    QStringLiteral("Model number"),
+                                    QStringLiteral("Serial number")});
+    m_listDevices->setRootIsDecorated(false);
+    m_listDevices->setItemsExpandable(false);
+    m_listDevices->setUniformRowHeights(true);
+    m_listDevices->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_listDevices->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listDevices->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listDevices->setSortingEnabled(false);
+    QHeaderView* header = m_listDevices->header();
+    header->setSectionsClickable(true);
+    header->setSectionsMovable(false);
+    header->setStretchLastSection(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int column = 0; column < vindle::kDeviceListColumns; ++column) {
+        header->resizeSection(column, kColumnPixels);
+    }
+    header->viewport()->installEventFilter(this);
+    connect(header, &QHeaderView::sectionClicked, this, &CQarvVindleDlg::OnHeaderSectionClicked);
+    connect(m_listDevices, &QTreeWidget::itemSelectionChanged, this,
+            &CQarvVindleDlg::OnListItemChanged);
+
+    m_btnBrowse = new QPushButton(QStringLiteral("Browse"), client);
+    m_btnBrowse->setObjectName(QStringLiteral("browseButton"));
+    m_btnBrowse->setGeometry(units.ToPixels(262, 320, 53, 20));
+    m_btnBrowse->setEnabled(false);
+    connect(m_btnBrowse, &QPushButton::clicked, this, &CQarvVindleDlg::OnBrowse);
+
+    m_staticTitle = new QLabel(QStringLiteral("Qarv Vindle"), client);
+    m_staticTitle->setObjectName(QStringLiteral("titleLabel"));
+    m_staticTitle->setTextFormat(Qt::PlainText);
+    m_staticTitle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_staticTitle->setGeometry(units.ToPixels(3, 3, 258, 22));
+    QFont titleFont(QStringLiteral("Times New Roman"));
+    titleFont.setStyleHint(QFont::Serif);
+    titleFont.setPixelSize(kTitlePixelSize);
+    titleFont.setWeight(QFont::Normal);
+    m_staticTitle->setFont(titleFont);
+
+    setTabOrder(m_btnRetrieve, m_listDevices);
+    setTabOrder(m_listDevices, m_btnBrowse);
+    setFixedSize(clientSize.width(), menuHeight + clientSize.height());
+    m_btnRetrieve->setFocus();
+}
+
+void CQarvVindleDlg::OnRetrieve() {
+    FinishSearch();
+
+    // Value-initialised, so every device slot starts zero-filled.
+    auto context = std::make_unique<vindle::SearchContext>();
+    context->listControl = m_listAdapter.get();
+    context->retrieveButton = m_retrieveAdapter.get();
+    context->network = &m_network;
+    context->retrieveButton->SetEnabled(false);
+
+    SearchThreadProc proc = nullptr;
+    switch (vindle::ReadSearchMode()) {
+        case vindle::SearchMode::Broadcast:
+            proc = &vindle::BroadcastSearchThread;
+            break;
+        case vindle::SearchMode::Specified:
+            proc = &vindle::SpecifiedSearchThread;
+            break;
+        case vindle::SearchMode::Undefined:
+            break;
+    }
+    // A Retrieve that starts no search gives the button back at once and frees the context.
+    if (proc == nullptr) {
+        m_retrieveAdapter->SetEnabled(true);
+        return;
+    }
+    vindle::SearchContext* handedOver = context.get();
+    m_workerRunning.store(true);
+    try {
+        m_worker = StartWorkerThread([this, proc, handedOver] {
+            proc(handedOver);
+            m_workerRunning.store(false);
+            // Wakes FinishSearch, which may be sleeping until the worker is done.
+            QMetaObject::invokeMethod(
+                m_wakeReceiver.get(), [] {}, Qt::QueuedConnection);
+        });
+        static_cast<void>(context.release());  // the worker owns and frees it now
+    } catch (const std::system_error&) {
+        m_workerRunning.store(false);
+        m_retrieveAdapter->SetEnabled(true);
+    }
+}
+
+std::thread CQarvVindleDlg::StartWorkerThread(std::function<void()> body) {
+    return std::thread(std::move(body));
+}
+
+void CQarvVindleDlg::OnBrowse() {
+    const int row = m_listAdapter->NextSelected(-1);
+    if (row < 0) {
+        return;
+    }
+    const std::string address = m_listAdapter->ItemText(row, 0);
+    // The address becomes the host of an http URL; it is never handed to a shell.
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(QString::fromLatin1(address.data(), static_cast<qsizetype>(address.size())),
+                QUrl::StrictMode);
+    if (url.isValid() && !url.host().isEmpty()) {
+        QDesktopServices::openUrl(url);
+    }
+}
+
+void CQarvVindleDlg::OnListItemChanged() {
+    // Browse is enabled by the first selection and never disabled again.
+    if (m_listAdapter->NextSelected(-1) >= 0) {
+        m_btnBrowse->setEnabled(true);
+    }
+}
+
+void CQarvVindleDlg::OnAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CQarvVindleDlg::OnConfiguration() {
+    // CONFIGURATION DIALOG CALL SITE: runs CConsetDlg modally over this window once it exists.
+}
+
+void CQarvVindleDlg::OnHeaderSectionClicked(int section) {
+    // The header reports left clicks only; the pressed button confirms it.
+    if (m_headerPressButton == Qt::LeftButton) {
+        OnHeaderItemClick(section, 0);
+    }
+}
+
+void CQarvVindleDlg::OnHeaderItemClick(int column, int button) {
+    if (button != 0) {
+        return;
+    }
+    m_bSortAscending = column != m_nSortColumn;
+    m_nSortColumn = column;
+    vindle::SortByColumn(*m_listAdapter, column, m_bSortAscending);
+}
+
+bool CQarvVindleDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress &&
+        watched == m_listDevices->header()->viewport()) {
+        m_headerPressButton = static_cast<QMouseEvent*>(event)->button();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CQarvVindleDlg::keyPressEvent(QKeyEvent* event) {
+    // Escape never closes the main window, whichever control has the focus; the close box
+    // still does.
+    if (event->key() == Qt::Key_Escape || event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CQarvVindleDlg::closeEvent(QCloseEvent* event) {
+    StopSearch();
+    QDialog::closeEvent(event);
+}
+
+void CQarvVindleDlg::StopSearch() {
+    m_network.Shutdown();
+    m_listAdapter->Detach();
+    m_retrieveAdapter->Detach();
+}
+
+void CQarvVindleDlg::FinishSearch() {
+    // The worker may be waiting for this thread to carry out a list call: keep answering those
+    // calls until it has ended. Before a new search the previous worker has already enabled
+    // Retrieve and is about to return; after a close the adapters are inert.
+    while (m_workerRunning.load()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents |
+                                        QEventLoop::ExcludeUserInputEvents);
+    }
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}

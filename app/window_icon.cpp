@@ -1,0 +1,24 @@
+#include "app/window_icon.h"
+
+// The icon resources are compiled into this static library; registering them here makes the
+// linker keep them in every program that shows the icon.
+static void RegisterIconResources() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    static_cast<void>(registered);
+}
+
+namespace vindle {
+
+QIcon WindowIcon() {
+    RegisterIconResources();
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/qarv_vindle_%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
+}  // namespace vindle

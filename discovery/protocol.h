@@ -1,0 +1,61 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "discovery/search_context.h"
+#include "platform/network.h"
+
+namespace vindle {
+
+// Every request goes to this UDP port of its destination.
+constexpr std::uint16_t kDiscoveryPort = 3001;
+
+constexpr std::size_t kRequestSize = 7;
+// Receive buffer sizes, which are also the largest datagram accepted for each kind.
+constexpr std::size_t kDiscoveryReplySize = 21;
+constexpr std::size_t kSerialReplySize = 15;
+constexpr std::size_t kMacReplySize = 21;
+// Bytes 0 to 3 of a reply repeat those of its request.
+constexpr std::size_t kReplyHeadSize = 4;
+
+// The three requests; only byte 1, the sequence byte, ever changes.
+extern std::uint8_t g_discoveryRequest[kRequestSize];
+extern std::uint8_t g_serialNumberRequest[kRequestSize];
+extern std::uint8_t g_macAddressRequest[kRequestSize];
+
+// Sends that advanced a sequence byte and were not given back yet. While it stands at 256 or
+// more, no sequence byte advances.
+extern std::int32_t g_pendingSends;
+
+// Before a send: advances byte 1 of `request` (modulo 256) unless 256 sends are pending.
+void AdvanceSequence(std::uint8_t (&request)[kRequestSize]);
+// After an accepted kind-1 or kind-2 send.
+void GiveBackPendingSend();
+// Advance, send to `address` port 3001, and give back after an accepted send unless the request
+// is of kind 3 (whose sends are never given back). Returns whether the send was accepted.
+bool SendRequestInSequence(UdpSocket& socket, Ipv4Address address,
+                           std::uint8_t (&request)[kRequestSize]);
+
+// True when bytes 0 to 3 of `reply` equal those of `request` as it stands now.
+bool HeadMatches(const std::uint8_t* reply, const std::uint8_t (&request)[kRequestSize]);
+
+using DiscoveryReply = std::array<std::uint8_t, kDiscoveryReplySize>;
+
+// Checks a kind-1 reply's head; on a match stores its model number and the sender's address in
+// slot [g_deviceCount] and raises g_deviceCount. When all slots are in use, the last slot is
+// given back first (g_deviceCount and g_slotCursor lowered with it), so the reply lands in it.
+bool AcceptDiscoveryReply(const DiscoveryReply& reply, Ipv4Address sender, SearchContext& context);
+
+// Asks the device in slot [g_slotCursor] for its serial number, then its MAC address, on a
+// socket of its own, waiting at most one second for each answer. 1: go on with the slot (even
+// when an answer did not come); 0: the probe failed (no socket, a failed first send, or an
+// answer with the wrong head, in which case the slot has been given back).
+int ProbeDeviceDetails(SearchContext& context);
+
+// Puts the request buffers, g_pendingSends, g_deviceCount and g_slotCursor back to their values
+// at program start. For tests only: the program never resets them.
+void ResetDiscoveryStateForTesting();
+
+}  // namespace vindle

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <optional>
+
+#include "discovery/search_context.h"
+#include "platform/network.h"
+
+namespace vindle {
+
+// The destination table: entry 0 is the local /24 subnet, then up to 20 pairs from the file.
+constexpr int kDestinationCount = 21;
+using DestinationText = char[16];
+
+// The specified-address search worker. Takes ownership of `context` (allocated with new): sends
+// one discovery request to each destination in turn, collecting a subnet destination's replies
+// until a quiet wait and reading one reply from a single-address destination. On every path it
+// enables context->retrieveButton and deletes the context before returning. 1 after a search;
+// 0 when the socket could not be opened or the settings file holds no address list.
+int SpecifiedSearchThread(SearchContext* context);
+
+// Where GetLocalAddressText looks, in this order; each gives nothing when it finds nothing.
+// Tests replace them to make the local address whatever they need.
+struct LocalAddressSources {
+    // The first IPv4 address of an interface that is up and not loopback.
+    std::optional<Ipv4Address> (*interfaceAddress)();
+    // The first IPv4 address the host's own name resolves to.
+    std::optional<Ipv4Address> (*resolvedAddress)();
+};
+extern LocalAddressSources g_localAddressSources;
+
+std::optional<Ipv4Address> QueryInterfaceAddress();
+std::optional<Ipv4Address> ResolveHostAddress();
+
+// Writes the local host's address as dotted-decimal text; 127.0.0.1 when no source gives one.
+void GetLocalAddressText(DestinationText& text);
+
+// Rewrites `address` as its directed broadcast under `mask`: each octet becomes
+// address OR (255 - mask).
+void ToDirectedBroadcast(DestinationText& address, const DestinationText& mask);
+
+// How the time-out is shared among the destinations.
+struct WaitBudget {
+    int singleCount = 0;  // n: destinations whose text holds no "255"
+    int subnetCount = 0;  // a: the others, collected until a quiet wait
+    WaitTime subnetWait;  // T' seconds, or T / a given in microseconds when T' is 0
+    WaitTime singleWait;  // 1 s for one single address, 1/n s for more
+};
+WaitBudget SplitWaitBudget(int timeoutSeconds, const DestinationText* addresses, int count);
+
+// True for a subnet destination: its text contains "255" anywhere.
+bool IsSubnetDestination(const DestinationText& address);
+
+}  // namespace vindle

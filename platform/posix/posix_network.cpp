@@ -1,0 +1,195 @@
+#include "platform/posix/posix_network.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <shared_mutex>
+
+namespace vindle {
+
+// Shared by the network and every socket it opened. The eventfd is written once by Shutdown()
+// and never read, so it stays readable and wakes every pending and later wait.
+struct PosixNetworkState {
+    int wakeFd = -1;
+    std::atomic<bool> shutDown{false};
+    // Sends hold it shared; Shutdown() takes it exclusively, so once Shutdown() returns no send
+    // is in flight and none will start.
+    std::shared_mutex sendGate;
+
+    PosixNetworkState() : wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~PosixNetworkState() {
+        if (wakeFd >= 0) {
+            ::close(wakeFd);
+        }
+    }
+    PosixNetworkState(const PosixNetworkState&) = delete;
+    PosixNetworkState& operator=(const PosixNetworkState&) = delete;
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Longest wait honoured; keeps the deadline arithmetic far from overflow.
+constexpr long long kMaxWaitSeconds = 1'000'000'000;
+
+class PosixUdpSocket final : public UdpSocket {
+  public:
+    PosixUdpSocket(int fd, std::shared_ptr<PosixNetworkState> state)
+        : m_fd(fd), m_state(std::move(state)) {}
+    ~PosixUdpSocket() override { ::close(m_fd); }
+
+    PosixUdpSocket(const PosixUdpSocket&) = delete;
+    PosixUdpSocket& operator=(const PosixUdpSocket&) = delete;
+
+    bool EnableBroadcast() override {
+        int on = 1;
+        return ::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0;
+    }
+
+    bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
+                std::size_t size) override {
+        std::shared_lock gate(m_state->sendGate);
+        if (m_state->shutDown.load()) {
+            return false;
+        }
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(address);
+        ssize_t sent;
+        do {
+            sent = ::sendto(m_fd, data, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to),
+                            sizeof to);
+        } while (sent < 0 && errno == EINTR);
+        return sent >= 0 && static_cast<std::size_t>(sent) == size;
+    }
+
+    int WaitReadable(WaitTime limit) override {
+        if (limit.seconds < 0 || limit.microseconds < 0 || m_state->shutDown.load()) {
+            return -1;
+        }
+        // Microseconds of a second or more count as whole seconds.
+        long long seconds = static_cast<long long>(limit.seconds) + limit.microseconds / 1'000'000;
+        const long long microseconds = limit.microseconds % 1'000'000;
+        if (seconds > kMaxWaitSeconds) {
+            seconds = kMaxWaitSeconds;
+        }
+        const Clock::time_point deadline =
+            Clock::now() + std::chrono::seconds(seconds) + std::chrono::microseconds(microseconds);
+
+        for (;;) {
+            const auto remaining =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+            timespec timeout{};
+            if (remaining.count() > 0) {
+                timeout.tv_sec = static_cast<time_t>(remaining.count() / 1'000'000'000);
+                timeout.tv_nsec = static_cast<long>(remaining.count() % 1'000'000'000);
+            }
+            pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_state->wakeFd, POLLIN, 0}};
+            const int ready = ::ppoll(fds, 2, &timeout, nullptr);
+            if (ready < 0) {
+                if (errno == EINTR && !m_state->shutDown.load()) {
+                    continue;  // a signal: wait on for the time that remains
+                }
+                return -1;
+            }
+            if (m_state->shutDown.load() || fds[1].revents != 0) {
+                return -1;
+            }
+            if ((fds[0].revents & POLLNVAL) != 0) {
+                return -1;
+            }
+            // A pending socket error counts as readable, as select reports it; the receive then
+            // fails.
+            if (fds[0].revents != 0) {
+                return 1;
+            }
+            return 0;
+        }
+    }
+
+    int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
+        // Learn the datagram's real length first, so a too-long one is dropped without touching
+        // the caller's buffer. Never blocks: a receive with nothing queued fails.
+        ssize_t length;
+        do {
+            length = ::recv(m_fd, nullptr, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
+        } while (length < 0 && errno == EINTR);
+        if (length < 0) {
+            return -1;
+        }
+        if (static_cast<std::size_t>(length) > capacity) {
+            DiscardDatagram();
+            return -1;
+        }
+
+        sockaddr_in from{};
+        iovec part{buffer, capacity};
+        msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        ssize_t received;
+        do {
+            received = ::recvmsg(m_fd, &message, MSG_DONTWAIT);
+        } while (received < 0 && errno == EINTR);
+        if (received < 0 || (message.msg_flags & MSG_TRUNC) != 0 || from.sin_family != AF_INET) {
+            return -1;
+        }
+        sender = ntohl(from.sin_addr.s_addr);
+        return static_cast<int>(received);
+    }
+
+  private:
+    void DiscardDatagram() {
+        std::uint8_t ignored;
+        while (::recv(m_fd, &ignored, 0, MSG_DONTWAIT) < 0 && errno == EINTR) {
+        }
+    }
+
+    int m_fd;
+    std::shared_ptr<PosixNetworkState> m_state;
+};
+
+}  // namespace
+
+PosixNetwork::PosixNetwork() : m_state(std::make_shared<PosixNetworkState>()) {}
+
+PosixNetwork::~PosixNetwork() = default;
+
+std::unique_ptr<UdpSocket> PosixNetwork::OpenUdpSocket() {
+    // Without the wake-up descriptor a shut-down could not end a wait, so no socket is offered.
+    if (m_state->wakeFd < 0 || m_state->shutDown.load()) {
+        return nullptr;
+    }
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (fd < 0) {
+        return nullptr;
+    }
+    return std::make_unique<PosixUdpSocket>(fd, m_state);
+}
+
+void PosixNetwork::Shutdown() {
+    std::unique_lock gate(m_state->sendGate);
+    if (m_state->shutDown.exchange(true)) {
+        return;
+    }
+    if (m_state->wakeFd >= 0) {
+        const std::uint64_t one = 1;
+        while (::write(m_state->wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+}
+
+}  // namespace vindle

@@ -1,0 +1,188 @@
+#include "settings/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <string>
+
+namespace vindle {
+namespace {
+
+constexpr int kMaxLinkHops = 40;
+constexpr int kMaxTempAttempts = 100;
+
+std::string ParentDirectory(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Follows symbolic links to the path that is finally written; a dangling link resolves to the
+// missing target, so the write creates it.
+bool ResolveLinks(const std::string& path, std::string& resolved) {
+    std::string current = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (lstat(current.c_str(), &st) != 0) {
+            if (errno != ENOENT) {
+                return false;
+            }
+            resolved = current;
+            return true;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            resolved = current;
+            return true;
+        }
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = readlink(current.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) {
+            return false;
+        }
+        target.resize(static_cast<std::size_t>(length));
+        current = target.front() == '/' ? target : ParentDirectory(current) + "/" + target;
+    }
+    return false;
+}
+
+// Permission alone is not enough for root, who may write anything: a path without any write
+// bit is treated as read-only for everyone, as a read-only file attribute would be.
+bool MayWrite(const std::string& path, const struct stat& st) {
+    return (st.st_mode & 0222) != 0 && access(path.c_str(), W_OK) == 0;
+}
+
+bool WriteAll(int fd, std::string_view contents) {
+    std::size_t done = 0;
+    while (done < contents.size()) {
+        const ssize_t written = write(fd, contents.data() + done, contents.size() - done);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+int CreateTempBeside(const std::string& target, std::string& tempPath) {
+    static std::atomic<unsigned> s_counter{0};
+    const std::string prefix = ParentDirectory(target) + "/." + BaseName(target) + ".tmp-" +
+                               std::to_string(getpid()) + "-";
+    for (int attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
+        tempPath = prefix + std::to_string(s_counter.fetch_add(1));
+        const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+bool RewriteInPlace(const std::string& target, std::string_view contents) {
+    const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = WriteAll(fd, contents) &&
+                    ftruncate(fd, static_cast<off_t>(contents.size())) == 0 && fsync(fd) == 0;
+    return close(fd) == 0 && ok;
+}
+
+void SyncDirectory(const std::string& directory) {
+    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& contents, bool& exists) {
+    contents.clear();
+    exists = false;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT;
+    }
+    exists = true;
+    struct stat st {};
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    char buffer[4096];
+    while (ok) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        contents.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    if (!ok) {
+        contents.clear();
+    }
+    return ok;
+}
+
+bool ReplaceFileContents(const std::string& path, std::string_view contents) {
+    std::string target;
+    if (path.empty() || !ResolveLinks(path, target)) {
+        return false;
+    }
+    struct stat old {};
+    const bool exists = stat(target.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) {
+        return false;
+    }
+    if (exists && (!S_ISREG(old.st_mode) || !MayWrite(target, old))) {
+        return false;
+    }
+
+    // A renamed file belongs to whoever made it; only root can hand it back to another owner, so
+    // anyone else rewrites a foreign file in place rather than take it over.
+    const bool keepsOwner = !exists || geteuid() == 0 || old.st_uid == geteuid();
+    const std::string directory = ParentDirectory(target);
+    struct stat dir {};
+    const bool directoryWritable = stat(directory.c_str(), &dir) == 0 && MayWrite(directory, dir);
+
+    std::string tempPath;
+    const int fd = keepsOwner && directoryWritable ? CreateTempBeside(target, tempPath) : -1;
+    if (fd < 0) {
+        return exists && RewriteInPlace(target, contents);
+    }
+
+    bool ok = true;
+    if (exists) {
+        ok = fchmod(fd, old.st_mode & 07777) == 0;
+        if (ok && geteuid() == 0) {
+            ok = fchown(fd, old.st_uid, old.st_gid) == 0;
+        }
+    }
+    ok = ok && WriteAll(fd, contents) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(tempPath.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        unlink(tempPath.c_str());
+        return false;
+    }
+    SyncDirectory(directory);
+    return true;
+}
+
+}  // namespace vindle

@@ -1,0 +1,170 @@
+#include "settings/profile_file.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "settings/atomic_file.h"
+
+// The INI library is compiled here, header-only, with no character-set conversion: bytes are
+// kept as they are.
+#define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
+namespace vindle {
+namespace {
+
+bool IsCommentOrBlank(std::string_view line) {
+    const auto first = line.find_first_not_of(" \t\r");
+    return first == std::string_view::npos || line[first] == ';' || line[first] == '#';
+}
+
+// Where the file's closing run of comment and blank lines starts. The library attaches a comment
+// to the entry after it, so a comment with no entry after it would be lost on a rewrite.
+std::size_t TrailerStart(const std::string& text) {
+    std::size_t start = text.size();
+    std::size_t end = text.size();
+    while (end > 0) {
+        const auto newline = text.rfind('\n', end - 1);
+        const std::size_t lineStart = newline == std::string::npos ? 0 : newline + 1;
+        if (!IsCommentOrBlank(std::string_view(text).substr(lineStart, end - lineStart))) {
+            break;
+        }
+        start = lineStart;
+        end = lineStart == 0 ? 0 : lineStart - 1;
+    }
+    return start;
+}
+
+bool HasAny(std::string_view text, std::string_view characters) {
+    return text.find_first_of(characters) != std::string_view::npos;
+}
+
+constexpr std::string_view kLineBreaks("\r\n\0", 3);
+
+}  // namespace
+
+struct ProfileDocument::Impl {
+    std::string path;
+    CSimpleIniA ini{false, false, false};
+    bool readable = true;
+    std::string trailer;
+};
+
+ProfileDocument::ProfileDocument(std::string path) : m_impl(std::make_unique<Impl>()) {
+    m_impl->path = std::move(path);
+    m_impl->ini.SetSpaces(false);
+
+    std::string text;
+    bool exists = false;
+    if (!ReadWholeFile(m_impl->path, text, exists)) {
+        m_impl->readable = false;
+        return;
+    }
+    // A NUL byte would end the library's parse early and lose the rest of the file on a rewrite;
+    // no value can hold one anyway.
+    std::erase(text, '\0');
+
+    const std::size_t trailerStart = TrailerStart(text);
+    std::string trailer = text.substr(trailerStart);
+    text.resize(trailerStart);
+    if (!std::all_of(trailer.begin(), trailer.end(),
+                     [](char c) { return c == '\n' || c == '\r' || c == ' ' || c == '\t'; })) {
+        std::erase(trailer, '\r');
+        while (!trailer.empty() && trailer.back() == '\n') {
+            trailer.pop_back();
+        }
+        m_impl->trailer = std::move(trailer);
+    }
+    if (m_impl->ini.LoadData(text.data(), text.size()) < 0) {
+        m_impl->readable = false;
+        m_impl->ini.Reset();
+    }
+}
+
+ProfileDocument::~ProfileDocument() = default;
+ProfileDocument::ProfileDocument(ProfileDocument&&) noexcept = default;
+ProfileDocument& ProfileDocument::operator=(ProfileDocument&&) noexcept = default;
+
+std::string ProfileDocument::ReadString(std::string_view section, std::string_view key,
+                                        std::size_t bufferSize) const {
+    if (bufferSize == 0) {
+        return {};
+    }
+    const char* value =
+        m_impl->ini.GetValue(std::string(section).c_str(), std::string(key).c_str(), nullptr);
+    if (value == nullptr) {
+        return {};
+    }
+    std::string text(value);
+    if (text.size() > bufferSize - 1) {
+        text.resize(bufferSize - 1);
+    }
+    return text;
+}
+
+bool ProfileDocument::WriteString(std::string_view section, std::string_view key,
+                                  std::string_view value) {
+    if (section.empty() || key.empty() || HasAny(section, kLineBreaks) || HasAny(section, "]") ||
+        HasAny(key, kLineBreaks) || HasAny(key, "=") || HasAny(value, kLineBreaks)) {
+        return false;
+    }
+    return m_impl->ini.SetValue(std::string(section).c_str(), std::string(key).c_str(),
+                                std::string(value).c_str()) >= 0;
+}
+
+bool ProfileDocument::EmptySection(std::string_view section) {
+    if (section.empty() || HasAny(section, kLineBreaks) || HasAny(section, "]")) {
+        return false;
+    }
+    const std::string name(section);
+    CSimpleIniA::TNamesDepend keys;
+    if (!m_impl->ini.GetAllKeys(name.c_str(), keys)) {
+        return m_impl->ini.SetValue(name.c_str(), nullptr, nullptr) >= 0;
+    }
+    std::vector<std::string> keyNames;
+    for (const auto& key : keys) {
+        keyNames.emplace_back(key.pItem);
+    }
+    for (const auto& key : keyNames) {
+        m_impl->ini.Delete(name.c_str(), key.c_str(), false);
+    }
+    return true;
+}
+
+std::string ProfileDocument::Serialize() const {
+    std::string text;
+    m_impl->ini.Save(text);
+    if (!m_impl->trailer.empty()) {
+        if (!text.empty()) {
+            text += '\n';
+        }
+        text += m_impl->trailer;
+        text += '\n';
+    }
+    return text;
+}
+
+bool ProfileDocument::Commit() const {
+    return m_impl->readable && ReplaceFileContents(m_impl->path, Serialize());
+}
+
+std::string ReadProfileString(std::string_view section, std::string_view key,
+                              std::size_t bufferSize, const std::string& path) {
+    return ProfileDocument(path).ReadString(section, key, bufferSize);
+}
+
+bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
+                        const std::string& path) {
+    ProfileDocument document(path);
+    return document.WriteString(section, key, value) && document.Commit();
+}
+
+bool EmptyProfileSection(std::string_view section, const std::string& path) {
+    ProfileDocument document(path);
+    return document.EmptySection(section) && document.Commit();
+}
+
+}  // namespace vindle

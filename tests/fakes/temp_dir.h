@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace vindle {
+
+// Creates a fresh, empty directory under the system's temporary folder, makes it the current
+// working directory, and on destruction goes back to the previous directory and removes it with
+// everything in it. Settings tests use it so that QarvVindle.ini is their own.
+class ScopedTempDir {
+  public:
+    ScopedTempDir();
+    ~ScopedTempDir();
+    ScopedTempDir(const ScopedTempDir&) = delete;
+    ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return m_path; }
+
+  private:
+    std::filesystem::path m_path;
+    std::filesystem::path m_previous;
+};
+
+// Writes `content` byte for byte (no line-end translation), replacing any existing file.
+void WriteFile(const std::filesystem::path& path, std::string_view content);
+// The whole file as bytes; "" when it cannot be read.
+std::string ReadFile(const std::filesystem::path& path);
+
+}  // namespace vindle

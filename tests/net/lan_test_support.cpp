@@ -1,0 +1,156 @@
+// main() of the LAN tests: it refuses to run outside scripts/lan-sandbox (nothing may be
+// broadcast on a real network), and runs the printer simulator for the whole test program.
+
+#include "tests/net/lan_test_support.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <ifaddrs.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/posix/posix_network.h"
+
+namespace vindle::lan_test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kSkipStatus = 77;
+constexpr Ipv4Address kOperatorAddress = Ip(198, 51, 100, 2);
+constexpr Ipv4Address kReadinessPrinter = Ip(198, 51, 100, 10);
+
+// True only in the sandbox's namespace: the marker is set, the operator's address exists, and
+// no interface but loopback and the sandbox's veth pair is present.
+bool InsideLanSandbox(std::string& reason) {
+    const char* marker = std::getenv("VINDLE_LAN_SANDBOX");
+    if (marker == nullptr || std::string(marker) != "1") {
+        reason = "VINDLE_LAN_SANDBOX is not set";
+        return false;
+    }
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        reason = "cannot list the interfaces";
+        return false;
+    }
+    bool operatorFound = false;
+    bool foreignInterface = false;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        const std::string name = entry->ifa_name;
+        if (name != "lo" && name != "vindle-op" && name != "vindle-peer") {
+            foreignInterface = true;
+            reason = "interface " + name + " is present";
+        }
+        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET &&
+            ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr) ==
+                kOperatorAddress) {
+            operatorFound = true;
+        }
+    }
+    ::freeifaddrs(list);
+    if (!foreignInterface && !operatorFound) {
+        reason = "the operator's address 198.51.100.2 is missing";
+    }
+    return operatorFound && !foreignInterface;
+}
+
+// The simulator as a child process for the whole test program.
+class SimulatorEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        m_pid = ::fork();
+        ASSERT_GE(m_pid, 0) << "fork failed";
+        if (m_pid == 0) {
+            const bool verbose = std::getenv("VINDLE_SIM_VERBOSE") != nullptr;
+            const char* arguments[] = {VINDLE_PRINTER_SIM, "--config", VINDLE_LAN_PRINTERS_CONF,
+                                       verbose ? "--verbose" : nullptr, nullptr};
+            ::execv(VINDLE_PRINTER_SIM, const_cast<char* const*>(arguments));
+            std::perror("exec " VINDLE_PRINTER_SIM);
+            ::_exit(127);
+        }
+        ASSERT_TRUE(WaitUntilAnswering()) << "the printer simulator did not start answering";
+    }
+
+    void TearDown() override {
+        if (m_pid <= 0) {
+            return;
+        }
+        ::kill(m_pid, SIGTERM);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "the simulator did not stop cleanly on SIGTERM (status " << status << ")";
+    }
+
+  private:
+    static bool WaitUntilAnswering() {
+        PosixNetwork network;
+        const auto socket = network.OpenUdpSocket();
+        const std::vector<std::uint8_t> request = RequestOfKind(1);
+        for (int attempt = 0; attempt < 100 && socket; ++attempt) {
+            socket->SendTo(kReadinessPrinter, kPrinterPort, request.data(), request.size());
+            if (socket->WaitReadable({0, 50'000}) == 1) {
+                std::uint8_t reply[64];
+                Ipv4Address sender = 0;
+                socket->ReceiveFrom(reply, sizeof reply, sender);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    pid_t m_pid = -1;
+};
+
+}  // namespace
+
+std::vector<Reply> CollectReplies(UdpSocket& socket, std::chrono::milliseconds window) {
+    std::vector<Reply> replies;
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point end = start + window;
+    for (Clock::time_point now = start; now < end; now = Clock::now()) {
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(end - now);
+        if (socket.WaitReadable({0, static_cast<long>(left.count())}) != 1) {
+            continue;
+        }
+        Reply reply;
+        reply.bytes.resize(2048);
+        const int length = socket.ReceiveFrom(reply.bytes.data(), reply.bytes.size(), reply.sender);
+        if (length < 0) {
+            ADD_FAILURE() << "receive failed";
+            break;
+        }
+        reply.bytes.resize(static_cast<std::size_t>(length));
+        reply.arrival = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        replies.push_back(std::move(reply));
+    }
+    return replies;
+}
+
+std::vector<std::uint8_t> RequestOfKind(int kind) {
+    static constexpr std::uint8_t kSelectors[] = {0x22, 0x21, 0x23};
+    return {static_cast<std::uint8_t>(kind), 0, 0, 0, 0x1B, 0x6E, kSelectors[kind - 1]};
+}
+
+}  // namespace vindle::lan_test
+
+int main(int argc, char** argv) {
+    std::string reason;
+    if (!vindle::lan_test::InsideLanSandbox(reason)) {
+        std::fprintf(stderr,
+                     "%s: not inside scripts/lan-sandbox (%s); refusing to touch a real network. "
+                     "Run it as: scripts/lan-sandbox --printers-conf %s -- %s\n",
+                     argv[0], reason.c_str(), VINDLE_LAN_PRINTERS_CONF, argv[0]);
+        return vindle::lan_test::kSkipStatus;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new vindle::lan_test::SimulatorEnvironment);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,316 @@
+#include "tools/printer-sim/sim_server.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "platform/ipv4_text.h"
+#include "tools/printer-sim/sim_reply.h"
+
+namespace vindle::sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Bounds the replies waiting for their delay, so a flood of requests cannot exhaust memory.
+constexpr std::size_t kMaxPendingReplies = 10'000;
+// Larger than any UDP datagram, so every request is seen whole.
+constexpr std::size_t kReceiveBufferSize = 65'536;
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+void RequestStop(int) {
+    g_stopRequested = 1;
+}
+
+struct PendingReply {
+    Clock::time_point due;
+    Ipv4Address source;
+    sockaddr_in destination;
+    std::vector<std::uint8_t> bytes;
+};
+
+bool IsLoopback(Ipv4Address address) {
+    return (address >> 24) == 127;
+}
+
+std::set<Ipv4Address> ReadLocalAddresses() {
+    std::set<Ipv4Address> addresses;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return addresses;
+    }
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET) {
+            addresses.insert(
+                ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr));
+        }
+    }
+    ::freeifaddrs(list);
+    return addresses;
+}
+
+class Server {
+  public:
+    Server(const std::vector<SimPrinter>& printers, const ServerOptions& options)
+        : m_printers(printers), m_options(options), m_buffer(kReceiveBufferSize) {}
+
+    ~Server() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    int Run() {
+        if (!OpenSocket()) {
+            return 1;
+        }
+        WarnAboutMissingAddresses();
+        std::fprintf(stderr, "qarv-printer-sim: %zu printer(s) on UDP %s:%u\n", m_printers.size(),
+                     FormatIpv4(m_options.bindAddress).c_str(), m_options.port);
+
+        // The stop signals are blocked except inside ppoll, so none slips in between the check
+        // of the flag and the wait.
+        sigset_t stopSignals;
+        sigset_t waitMask;
+        sigemptyset(&stopSignals);
+        sigaddset(&stopSignals, SIGINT);
+        sigaddset(&stopSignals, SIGTERM);
+        sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+        sigdelset(&waitMask, SIGINT);
+        sigdelset(&waitMask, SIGTERM);
+        struct sigaction action {};
+        action.sa_handler = RequestStop;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+
+        while (g_stopRequested == 0) {
+            SendDueReplies();
+            timespec timeout{};
+            timespec* timeoutPointer = nullptr;
+            if (!m_pending.empty()) {
+                const auto wait =
+                    std::max(Clock::duration::zero(), m_pending.front().due - Clock::now());
+                const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(wait);
+                timeout.tv_sec = static_cast<time_t>(nanoseconds.count() / 1'000'000'000);
+                timeout.tv_nsec = static_cast<long>(nanoseconds.count() % 1'000'000'000);
+                timeoutPointer = &timeout;
+            }
+            pollfd socketPoll{m_fd, POLLIN, 0};
+            const int ready = ::ppoll(&socketPoll, 1, timeoutPointer, &waitMask);
+            if (ready < 0 && errno != EINTR) {
+                std::fprintf(stderr, "qarv-printer-sim: poll: %s\n", std::strerror(errno));
+                return 1;
+            }
+            if (ready > 0) {
+                HandleDatagram();
+            }
+        }
+        if (m_options.verbose) {
+            std::fprintf(stderr, "qarv-printer-sim: stopped\n");
+        }
+        return 0;
+    }
+
+  private:
+    bool OpenSocket() {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+        if (m_fd < 0) {
+            std::fprintf(stderr, "qarv-printer-sim: socket: %s\n", std::strerror(errno));
+            return false;
+        }
+        const int on = 1;
+        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (::setsockopt(m_fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) {
+            std::fprintf(stderr, "qarv-printer-sim: IP_PKTINFO: %s\n", std::strerror(errno));
+            return false;
+        }
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(m_options.port);
+        local.sin_addr.s_addr = htonl(m_options.bindAddress);
+        if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+            std::fprintf(stderr, "qarv-printer-sim: bind %s:%u: %s\n",
+                         FormatIpv4(m_options.bindAddress).c_str(), m_options.port,
+                         std::strerror(errno));
+            return false;
+        }
+        return true;
+    }
+
+    void WarnAboutMissingAddresses() {
+        m_localAddresses = ReadLocalAddresses();
+        for (const SimPrinter& printer : m_printers) {
+            if (!IsLocal(printer.address)) {
+                std::fprintf(stderr,
+                             "qarv-printer-sim: warning: %s is not an address of this host; that "
+                             "printer cannot answer (run inside scripts/lan-sandbox)\n",
+                             FormatIpv4(printer.address).c_str());
+            }
+        }
+    }
+
+    bool IsLocal(Ipv4Address address) const {
+        return IsLoopback(address) || m_localAddresses.count(address) != 0;
+    }
+
+    // Addresses may be added after start-up; look again before refusing a requester.
+    bool IsLocalRefreshed(Ipv4Address address) {
+        if (!IsLocal(address)) {
+            m_localAddresses = ReadLocalAddresses();
+        }
+        return IsLocal(address);
+    }
+
+    void HandleDatagram() {
+        sockaddr_in from{};
+        iovec part{m_buffer.data(), m_buffer.size()};
+        alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
+        msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t received = ::recvmsg(m_fd, &message, MSG_DONTWAIT);
+        if (received < 0 || (message.msg_flags & MSG_TRUNC) != 0 || from.sin_family != AF_INET) {
+            return;
+        }
+
+        std::optional<Ipv4Address> destination;
+        for (cmsghdr* entry = CMSG_FIRSTHDR(&message); entry != nullptr;
+             entry = CMSG_NXTHDR(&message, entry)) {
+            if (entry->cmsg_level == IPPROTO_IP && entry->cmsg_type == IP_PKTINFO) {
+                in_pktinfo info;
+                std::memcpy(&info, CMSG_DATA(entry), sizeof info);
+                destination = ntohl(info.ipi_addr.s_addr);
+            }
+        }
+        const Ipv4Address requester = ntohl(from.sin_addr.s_addr);
+        const std::string origin =
+            FormatIpv4(requester) + ":" + std::to_string(ntohs(from.sin_port));
+        const auto request = ParseRequest(m_buffer.data(), static_cast<std::size_t>(received));
+        if (!request || !destination) {
+            Log("ignored %zd-byte datagram from %s: not a request\n", received, origin.c_str());
+            return;
+        }
+        const std::string target = FormatIpv4(*destination);
+        if (!IsLocalRefreshed(requester)) {
+            Log("ignored kind %d from %s: not an address of this host\n", request->kind,
+                origin.c_str());
+            return;
+        }
+        Log("kind %d seq %02x from %s to %s\n", request->kind, request->head[1], origin.c_str(),
+            target.c_str());
+
+        const Clock::time_point now = Clock::now();
+        for (const SimPrinter& printer : m_printers) {
+            if (!RequestReachesPrinter(printer, request->kind, *destination)) {
+                continue;
+            }
+            std::vector<std::uint8_t> reply = BuildReply(printer, *request);
+            if (reply.empty()) {
+                Log("  %s stays silent\n", FormatIpv4(printer.address).c_str());
+                continue;
+            }
+            const auto delay = request->kind == 1
+                                   ? std::chrono::milliseconds(printer.discoveryDelayMs)
+                                   : std::chrono::milliseconds(0);
+            const int copies = printer.TwiceFor(request->kind) ? 2 : 1;
+            for (int copy = 0; copy < copies; ++copy) {
+                Schedule(PendingReply{now + delay, printer.address, from, reply});
+            }
+        }
+    }
+
+    void Schedule(PendingReply reply) {
+        if (m_pending.size() >= kMaxPendingReplies) {
+            Log("  too many replies waiting; dropped one\n");
+            return;
+        }
+        // Stable order: replies due at the same moment go out in the order they were made.
+        const auto position = std::upper_bound(
+            m_pending.begin(), m_pending.end(), reply.due,
+            [](Clock::time_point due, const PendingReply& entry) { return due < entry.due; });
+        m_pending.insert(position, std::move(reply));
+    }
+
+    void SendDueReplies() {
+        const Clock::time_point now = Clock::now();
+        while (!m_pending.empty() && m_pending.front().due <= now) {
+            Send(m_pending.front());
+            m_pending.erase(m_pending.begin());
+        }
+    }
+
+    // Sends from the printer's own address, whatever address the request went to.
+    void Send(const PendingReply& reply) {
+        iovec part{const_cast<std::uint8_t*>(reply.bytes.data()), reply.bytes.size()};
+        alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+        msghdr message{};
+        message.msg_name = const_cast<sockaddr_in*>(&reply.destination);
+        message.msg_namelen = sizeof reply.destination;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* entry = CMSG_FIRSTHDR(&message);
+        entry->cmsg_level = IPPROTO_IP;
+        entry->cmsg_type = IP_PKTINFO;
+        entry->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_spec_dst.s_addr = htonl(reply.source);
+        std::memcpy(CMSG_DATA(entry), &info, sizeof info);
+
+        const std::string source = FormatIpv4(reply.source);
+        if (::sendmsg(m_fd, &message, 0) < 0) {
+            Log("  %s: send failed: %s\n", source.c_str(), std::strerror(errno));
+            return;
+        }
+        Log("  %s answered %zu bytes\n", source.c_str(), reply.bytes.size());
+    }
+
+    __attribute__((format(printf, 2, 3))) void Log(const char* format, ...) const {
+        if (m_options.verbose) {
+            va_list arguments;
+            va_start(arguments, format);
+            std::vfprintf(stderr, format, arguments);
+            va_end(arguments);
+        }
+    }
+
+    const std::vector<SimPrinter>& m_printers;
+    const ServerOptions m_options;
+    std::vector<std::uint8_t> m_buffer;
+    std::vector<PendingReply> m_pending;
+    std::set<Ipv4Address> m_localAddresses;
+    int m_fd = -1;
+};
+
+}  // namespace
+
+int RunServer(const std::vector<SimPrinter>& printers, const ServerOptions& options) {
+    Server server(printers, options);
+    return server.Run();
+}
+
+}  // namespace vindle::sim

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tools/printer-sim/sim_printer.h"
+
+namespace vindle::sim {
+
+struct ServerOptions {
+    std::uint16_t port = 3001;
+    Ipv4Address bindAddress = 0;  // 0.0.0.0
+    bool verbose = false;
+};
+
+// Answers requests until SIGINT or SIGTERM; returns the process exit status. Requests from
+// addresses that are not this host's own are never answered, so replies stay on the host (or
+// inside the network namespace it runs in).
+int RunServer(const std::vector<SimPrinter>& printers, const ServerOptions& options);
+
+}  // namespace vindle::sim

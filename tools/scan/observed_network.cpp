@@ -1,0 +1,52 @@
+#include "tools/scan/observed_network.h"
+
+namespace vindle {
+
+class ObservedSocket : public UdpSocket {
+public:
+    ObservedSocket(ObservedNetwork& network, std::unique_ptr<UdpSocket> inner)
+        : m_network(network), m_inner(std::move(inner)) {}
+
+    bool EnableBroadcast() override { return m_inner->EnableBroadcast(); }
+
+    bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
+                std::size_t size) override {
+        ++m_network.m_sendsTried;
+        const bool sent = m_inner->SendTo(address, port, data, size);
+        if (sent) {
+            ++m_network.m_sendsDone;
+        }
+        return sent;
+    }
+
+    int WaitReadable(WaitTime limit) override { return m_inner->WaitReadable(limit); }
+
+    int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
+        m_network.m_lastDatagram = std::chrono::steady_clock::now().time_since_epoch().count();
+        return m_inner->ReceiveFrom(buffer, capacity, sender);
+    }
+
+private:
+    ObservedNetwork& m_network;
+    std::unique_ptr<UdpSocket> m_inner;
+};
+
+std::unique_ptr<UdpSocket> ObservedNetwork::OpenUdpSocket() {
+    std::unique_ptr<UdpSocket> socket = m_inner.OpenUdpSocket();
+    if (!socket) {
+        m_openFailed = true;
+        return nullptr;
+    }
+    return std::make_unique<ObservedSocket>(*this, std::move(socket));
+}
+
+bool ObservedNetwork::Unusable() const {
+    return m_openFailed || (m_sendsTried > 0 && m_sendsDone == 0);
+}
+
+std::chrono::steady_clock::duration ObservedNetwork::SinceLastDatagram() const {
+    return std::chrono::steady_clock::now().time_since_epoch() -
+           std::chrono::steady_clock::duration(m_lastDatagram.load());
+}
+
+}  // namespace vindle

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+
+#include "platform/network.h"
+
+namespace vindle {
+
+// Passes every call on to another network and notes what a command-line user wants to know:
+// whether sockets opened and requests went out, and when the last datagram arrived.
+class ObservedNetwork : public Network {
+public:
+    explicit ObservedNetwork(Network& inner) : m_inner(inner) {}
+
+    std::unique_ptr<UdpSocket> OpenUdpSocket() override;
+    void Shutdown() override { m_inner.Shutdown(); }
+
+    // True when a socket could not be opened or every request that was tried failed to go out.
+    bool Unusable() const;
+    // Time since the last datagram was received, or since construction before the first one.
+    std::chrono::steady_clock::duration SinceLastDatagram() const;
+
+private:
+    friend class ObservedSocket;
+
+    Network& m_inner;
+    std::atomic<bool> m_openFailed{false};
+    std::atomic<int> m_sendsTried{0};
+    std::atomic<int> m_sendsDone{0};
+    std::atomic<std::chrono::steady_clock::rep> m_lastDatagram{
+        std::chrono::steady_clock::now().time_since_epoch().count()};
+};
+
+}  // namespace vindle
