@@ -172,7 +172,6 @@ void CConsetDlg::OnInitDialog() {
     m_addressList->setColumnWidth(1, kColumnPixels);
 
     m_logic->LoadSettings();
-    m_timeoutEdit->setFocus(Qt::OtherFocusReason);
 }
 
 void CConsetDlg::ShowMessage(const char* text) {

@@ -37,6 +37,8 @@ std::string ReadTimeoutText();
 // Reads the IPAddress/Subnet pairs into the caller's `slotCount` zero-filled 16-byte slots.
 // When address slot 0 already holds text, the file's pairs start at slot 1. Returns 1 and the
 // number of slots in use in `count`, or 0 (count unchanged) when either list is missing or empty.
+// Hand-edited lists are read safely: a pair with an entry longer than 15 characters is skipped
+// whole, pairs beyond the slots are dropped, and a list yielding no pair counts as no list.
 int ReadAddressList(int& count, char (*addresses)[16], char (*masks)[16], int slotCount);
 
 // The configuration dialog's save: mode, address list and time-out, committed to the file at once.

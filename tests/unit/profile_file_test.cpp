@@ -94,10 +94,14 @@ TEST_F(ProfileFileTest, EmptiedSectionKeepsItsHeaderAndPlace) {
     EXPECT_NE(ReadFile(kFile).find("[New]"), std::string::npos);
 }
 
-TEST_F(ProfileFileTest, CrlfFilesReadTheSame) {
+TEST_F(ProfileFileTest, WindowsWrittenFilesReadTheSame) {
     WriteFile(kFile, "[BroadCast]\r\nStatus=Enabled\r\n[TimeOut]\r\nTimeVal=10\r\n");
     EXPECT_EQ(ReadProfileString("BroadCast", "Status", 9, kFile), "Enabled");
     EXPECT_EQ(ReadProfileString("TimeOut", "TimeVal", 4, kFile), "10");
+
+    // A byte-order mark from a Windows editor does not hide the first section.
+    WriteFile(kFile, "\xEF\xBB\xBF[BroadCast]\r\nStatus=Enabled\r\n");
+    EXPECT_EQ(ReadProfileString("BroadCast", "Status", 9, kFile), "Enabled");
 }
 
 TEST_F(ProfileFileTest, HandAddedKeysAndCommentsSurviveARewrite) {
