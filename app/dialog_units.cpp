@@ -1,7 +1,6 @@
 #include "app/dialog_units.h"
 
 #include <QFontMetrics>
-#include <QGuiApplication>
 
 namespace vindle {
 namespace {
@@ -42,7 +41,9 @@ QRect DialogUnits::ToPixels(int x, int y, int width, int height) const {
 }
 
 QFont DialogTemplateFont() {
-    QFont font = QGuiApplication::font();
+    // Liberation Sans has the letter widths the templates were drawn for; without it the
+    // desktop's sans-serif face stands in and the layout scales to its widths.
+    QFont font(QStringLiteral("Liberation Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(kTemplatePointSize);
     return font;

@@ -26,7 +26,7 @@ class DialogUnits {
     int m_baseHeight = 0;
 };
 
-// The font of the dialog templates: the system's sans-serif face at 8 points.
+// The font of the dialog templates: a sans-serif face at 8 points.
 QFont DialogTemplateFont();
 
 }  // namespace vindle

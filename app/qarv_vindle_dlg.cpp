@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,10 +17,12 @@
 #include <utility>
 
 #include "app/about_dlg.h"
+#include "app/configuration_command.h"
 #include "app/dialog_units.h"
 #include "app/window_icon.h"
 #include "discovery/broadcast_search.h"
 #include "discovery/column_sort.h"
+#include "discovery/search_context.h"
 #include "discovery/specified_search.h"
 #include "platform/qt/qt_control.h"
 #include "platform/qt/qt_list_view.h"
@@ -31,7 +34,22 @@ namespace {
 constexpr int kClientWidth = 318;
 constexpr int kClientHeight = 358;
 constexpr int kColumnPixels = 115;
-constexpr int kTitlePixelSize = 32;
+constexpr int kTitleCellHeight = 32;
+
+// "Times New Roman" (or the closest serif) whose cell, ascent plus descent, is 32 pixels high,
+// as a Windows font of height 32 is: its characters are a little smaller than 32 pixels.
+QFont TitleFont() {
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setStyleHint(QFont::Serif);
+    font.setWeight(QFont::Normal);
+    for (int pixels = kTitleCellHeight; pixels > 1; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).height() <= kTitleCellHeight) {
+            break;
+        }
+    }
+    return font;
+}
 
 }  // namespace
 
@@ -134,11 +152,7 @@ void CQarvVindleDlg::BuildControls() {
     m_staticTitle->setTextFormat(Qt::PlainText);
     m_staticTitle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_staticTitle->setGeometry(units.ToPixels(3, 3, 258, 22));
-    QFont titleFont(QStringLiteral("Times New Roman"));
-    titleFont.setStyleHint(QFont::Serif);
-    titleFont.setPixelSize(kTitlePixelSize);
-    titleFont.setWeight(QFont::Normal);
-    m_staticTitle->setFont(titleFont);
+    m_staticTitle->setFont(TitleFont());
 
     setTabOrder(m_btnRetrieve, m_listDevices);
     setTabOrder(m_listDevices, m_btnBrowse);
@@ -222,7 +236,8 @@ void CQarvVindleDlg::OnAbout() {
 }
 
 void CQarvVindleDlg::OnConfiguration() {
-    // CONFIGURATION DIALOG CALL SITE: runs CConsetDlg modally over this window once it exists.
+    // The window reads nothing afterwards: a changed mode or time-out applies at the next search.
+    RunConfigurationDialog(this);
 }
 
 void CQarvVindleDlg::OnHeaderSectionClicked(int section) {

@@ -7,7 +7,6 @@
 #include <memory>
 #include <thread>
 
-#include "discovery/search_context.h"
 #include "platform/network.h"
 
 class QLabel;
@@ -18,6 +17,7 @@ class QTreeWidget;
 namespace vindle {
 class QtControl;
 class QtListView;
+struct SearchContext;
 }  // namespace vindle
 
 // The main window: the title, "Retrieve", the device list, "Browse" and the menu. "Retrieve" runs

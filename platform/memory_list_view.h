@@ -13,7 +13,7 @@ namespace vindle {
 // so the search worker and another thread may use it at the same time. Out-of-range rows behave
 // like an empty list control: reads give "" or a default state, writes are ignored.
 class MemoryListView : public ListView {
-public:
+  public:
     static constexpr int kColumnCount = 4;
 
     struct Row {
@@ -37,7 +37,7 @@ public:
     // Appends a complete row (item data 0, not selected).
     void AppendRow(const std::array<std::string, kColumnCount>& texts);
 
-private:
+  private:
     bool IsRow(int row) const { return row >= 0 && row < static_cast<int>(m_rows.size()); }
 
     std::mutex m_mutex;

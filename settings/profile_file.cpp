@@ -134,13 +134,34 @@ bool ProfileDocument::EmptySection(std::string_view section) {
     return true;
 }
 
-std::string ProfileDocument::Serialize() const {
-    std::string text;
-    m_impl->ini.Save(text);
-    if (!m_impl->trailer.empty()) {
-        if (!text.empty()) {
-            text += '\n';
+namespace {
+
+// The library separates sections with blank lines; the file is written without them, one line
+// per header, key or comment, each ending in a line feed.
+std::string WithoutBlankLines(const std::string& text) {
+    std::string compact;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
         }
+        if (end > start) {
+            compact.append(text, start, end - start);
+            compact += '\n';
+        }
+        start = end + 1;
+    }
+    return compact;
+}
+
+}  // namespace
+
+std::string ProfileDocument::Serialize() const {
+    std::string saved;
+    m_impl->ini.Save(saved);
+    std::string text = WithoutBlankLines(saved);
+    if (!m_impl->trailer.empty()) {
         text += m_impl->trailer;
         text += '\n';
     }

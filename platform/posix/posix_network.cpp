@@ -37,6 +37,8 @@ struct PosixNetworkState {
 
 namespace {
 
+constexpr int kReceiveBufferBytes = 1 << 20;
+
 using Clock = std::chrono::steady_clock;
 
 // Longest wait honoured; keeps the deadline arithmetic far from overflow.
@@ -177,6 +179,10 @@ std::unique_ptr<UdpSocket> PosixNetwork::OpenUdpSocket() {
     if (fd < 0) {
         return nullptr;
     }
+    // Replies are never sent again, so the queue must hold a burst of stray datagrams without
+    // dropping a printer's answer behind them. The kernel may cap the size; that is not an error.
+    const int receiveBuffer = kReceiveBufferBytes;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     return std::make_unique<PosixUdpSocket>(fd, m_state);
 }
 

@@ -40,9 +40,8 @@ TEST(ColumnSortTest, AddressColumnSortsNumerically) {
               (std::vector<std::string>{"9.255.255.255", "10.0.0.9", "10.0.0.10", "10.0.0.100",
                                         "10.0.1.0"}));
     SortByColumn(list, 0, false);
-    EXPECT_EQ(list.ColumnTexts(0),
-              (std::vector<std::string>{"10.0.1.0", "10.0.0.100", "10.0.0.10", "10.0.0.9",
-                                        "9.255.255.255"}));
+    EXPECT_EQ(list.ColumnTexts(0), (std::vector<std::string>{"10.0.1.0", "10.0.0.100", "10.0.0.10",
+                                                             "10.0.0.9", "9.255.255.255"}));
 }
 
 TEST(ColumnSortTest, WholeRowsMoveTogether) {

@@ -38,6 +38,12 @@ TEST(DeviceRowFormatTest, CsvQuotesOnlyWhatNeedsIt) {
               "198.51.100.9,02:00:00:00:00:01,\"Say \"\"hi\"\", ok\",\"line1\nline2\"\r\n");
 }
 
+TEST(DeviceRowFormatTest, CsvQuotesControlCharacters) {
+    EXPECT_EQ(FormatCsv({{"1.2.3.4", "m", "a\x1b[0m", "tab\there"}}),
+              "IP Address,MAC Address,Model number,Serial number\r\n"
+              "1.2.3.4,m,\"a\x1b[0m\",\"tab\there\"\r\n");
+}
+
 TEST(DeviceRowFormatTest, JsonRoundTripsEveryByte) {
     std::string allBytes;
     for (int c = 1; c < 256; ++c) {

@@ -77,17 +77,17 @@ TEST_F(ProfileFileTest, WritesCreateOrReplaceInCreationOrder) {
     // Nothing reaches the disk before the commit.
     EXPECT_FALSE(fs::exists(kFile));
     ASSERT_TRUE(document.Commit());
-    EXPECT_EQ(ReadFile(kFile), "[B]\nStatus=Disabled\nSecond=2\n\n\n[A]\nStatus=Disabled\n");
+    EXPECT_EQ(ReadFile(kFile), "[B]\nStatus=Disabled\nSecond=2\n[A]\nStatus=Disabled\n");
     EXPECT_EQ(ProfileDocument(kFile).ReadString("b", "second", 10), "2");
 }
 
 TEST_F(ProfileFileTest, EmptiedSectionKeepsItsHeaderAndPlace) {
     WriteFile(kFile, "[A]\nx=1\n[S]\nStatus=Enabled\nIPAddress=1.2.3.4\nOwn=kept?\n[T]\ny=2\n");
     ASSERT_TRUE(EmptyProfileSection("s", kFile));
-    EXPECT_EQ(ReadFile(kFile), "[A]\nx=1\n\n\n[S]\n\n\n[T]\ny=2\n");
+    EXPECT_EQ(ReadFile(kFile), "[A]\nx=1\n[S]\n[T]\ny=2\n");
 
     ASSERT_TRUE(WriteProfileString("S", "Status", "Disabled", kFile));
-    EXPECT_EQ(ReadFile(kFile), "[A]\nx=1\n\n\n[S]\nStatus=Disabled\n\n\n[T]\ny=2\n");
+    EXPECT_EQ(ReadFile(kFile), "[A]\nx=1\n[S]\nStatus=Disabled\n[T]\ny=2\n");
 
     ASSERT_TRUE(EmptyProfileSection("New", kFile));
     EXPECT_EQ(ReadProfileString("New", "x", 10, kFile), "");

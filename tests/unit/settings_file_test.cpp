@@ -17,8 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kFirstStart[] =
-    "[BroadCast]\nStatus=Enabled\n\n\n"
-    "[SearchSpecifiedAddress]\nStatus=Disabled\n\n\n"
+    "[BroadCast]\nStatus=Enabled\n"
+    "[SearchSpecifiedAddress]\nStatus=Disabled\n"
     "[TimeOut]\nTimeVal=6\n";
 
 // The file without its blank lines, which carry no meaning.

@@ -29,6 +29,18 @@ whose address belongs to this host are answered.
                      reaches the printers only when bound to 0.0.0.0)
   --list-addresses   print each printer's ADDRESS/PREFIX, one a line, and exit
   --verbose          log every request and reply to standard error
+  --flood            at the first kind-1 request, also send a burst of junk
+                     datagrams to its sender (address and port), from the
+                     printers' addresses in turn, while the printers go on
+                     answering: garbage of random length, wrong heads,
+                     oversize datagrams with the request's head, and heads
+                     with other sequence bytes; none is acceptable as a reply.
+                     Once per run; it stops by itself. Start and end (count,
+                     kinds, CLOCK_MONOTONIC time of the last datagram) are
+                     reported on standard error.
+  --flood-rate N     datagrams per second (1-50000, default 5000)
+  --flood-seconds S  length of the burst (1-60, default 10)
+  --flood-seed N     seed of the junk's random bytes (default 3001)
   --help             show this text
 
 Configuration file: one printer a line,
@@ -83,6 +95,7 @@ int main(int argc, char** argv) {
     long printerCount = 0;
     bool listAddresses = false;
     sim::ServerOptions options;
+    bool floodTuned = false;
 
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
@@ -94,6 +107,25 @@ int main(int argc, char** argv) {
             options.verbose = true;
         } else if (argument == "--list-addresses") {
             listAddresses = true;
+        } else if (argument == "--flood") {
+            options.flood.enabled = true;
+        } else if (argument == "--flood-rate" && hasValue) {
+            if (!ParseCount(argv[++i], 1, sim::kMaxFloodRate, options.flood.rate)) {
+                return UsageError("--flood-rate needs a number from 1 to 50000");
+            }
+            floodTuned = true;
+        } else if (argument == "--flood-seconds" && hasValue) {
+            if (!ParseCount(argv[++i], 1, sim::kMaxFloodSeconds, options.flood.seconds)) {
+                return UsageError("--flood-seconds needs a number from 1 to 60");
+            }
+            floodTuned = true;
+        } else if (argument == "--flood-seed" && hasValue) {
+            long seed = 0;
+            if (!ParseCount(argv[++i], 0, 0x7FFFFFFF, seed)) {
+                return UsageError("--flood-seed needs a number from 0 to 2147483647");
+            }
+            options.flood.seed = static_cast<std::uint32_t>(seed);
+            floodTuned = true;
         } else if (argument == "--config" && hasValue) {
             configPath = argv[++i];
         } else if (argument == "--printers" && hasValue) {
@@ -115,6 +147,9 @@ int main(int argc, char** argv) {
         } else {
             return UsageError("unknown or incomplete option \"" + std::string(argument) + "\"");
         }
+    }
+    if (floodTuned && !options.flood.enabled) {
+        return UsageError("--flood-rate, --flood-seconds and --flood-seed need --flood");
     }
     if (configPath.empty() == (printerCount == 0)) {
         return UsageError("give exactly one of --config FILE and --printers N");

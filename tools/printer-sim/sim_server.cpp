@@ -14,6 +14,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <optional>
+#include <random>
 #include <set>
 #include <string>
 
@@ -35,6 +38,23 @@ volatile std::sig_atomic_t g_stopRequested = 0;
 
 void RequestStop(int) {
     g_stopRequested = 1;
+}
+
+// Seconds on CLOCK_MONOTONIC, which every process on the host shares: a test can set the end of
+// a flood burst against its own clock.
+double MonotonicSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+timespec ToTimespec(Clock::duration wait) {
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::max(Clock::duration::zero(), wait));
+    timespec result{};
+    result.tv_sec = static_cast<time_t>(nanoseconds.count() / 1'000'000'000);
+    result.tv_nsec = static_cast<long>(nanoseconds.count() % 1'000'000'000);
+    return result;
 }
 
 struct PendingReply {
@@ -67,7 +87,10 @@ std::set<Ipv4Address> ReadLocalAddresses() {
 class Server {
   public:
     Server(const std::vector<SimPrinter>& printers, const ServerOptions& options)
-        : m_printers(printers), m_options(options), m_buffer(kReceiveBufferSize) {}
+        : m_printers(printers),
+          m_options(options),
+          m_buffer(kReceiveBufferSize),
+          m_floodRandom(options.flood.seed) {}
 
     ~Server() {
         if (m_fd >= 0) {
@@ -104,14 +127,18 @@ class Server {
 
         while (g_stopRequested == 0) {
             SendDueReplies();
+            SendDueFlood();
             timespec timeout{};
             timespec* timeoutPointer = nullptr;
+            std::optional<Clock::time_point> wake;
             if (!m_pending.empty()) {
-                const auto wait =
-                    std::max(Clock::duration::zero(), m_pending.front().due - Clock::now());
-                const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(wait);
-                timeout.tv_sec = static_cast<time_t>(nanoseconds.count() / 1'000'000'000);
-                timeout.tv_nsec = static_cast<long>(nanoseconds.count() % 1'000'000'000);
+                wake = m_pending.front().due;
+            }
+            if (m_flood) {
+                wake = wake ? std::min(*wake, m_flood->NextDue()) : m_flood->NextDue();
+            }
+            if (wake) {
+                timeout = ToTimespec(*wake - Clock::now());
                 timeoutPointer = &timeout;
             }
             pollfd socketPoll{m_fd, POLLIN, 0};
@@ -223,6 +250,10 @@ class Server {
             target.c_str());
 
         const Clock::time_point now = Clock::now();
+        if (request->kind == 1 && m_options.flood.enabled && !m_floodStarted &&
+            !m_printers.empty()) {
+            StartFlood(from, request->head, now);
+        }
         for (const SimPrinter& printer : m_printers) {
             if (!RequestReachesPrinter(printer, request->kind, *destination)) {
                 continue;
@@ -262,13 +293,88 @@ class Server {
         }
     }
 
-    // Sends from the printer's own address, whatever address the request went to.
+    // One burst per run, at the first local requester of kind 1: the searching client's address
+    // and its ephemeral port, which only its request tells.
+    void StartFlood(const sockaddr_in& target, const std::array<std::uint8_t, kHeadSize>& head,
+                    Clock::time_point now) {
+        m_floodStarted = true;
+        m_flood.emplace(m_options.flood, now);
+        m_floodTarget = target;
+        m_floodHead = head;
+        std::fprintf(stderr,
+                     "qarv-printer-sim: flood: %llu datagrams at %ld/s for at most %ld s to %s:%u "
+                     "(seed %u)\n",
+                     static_cast<unsigned long long>(m_options.flood.Total()), m_options.flood.rate,
+                     m_options.flood.seconds, FormatIpv4(ntohl(target.sin_addr.s_addr)).c_str(),
+                     ntohs(target.sin_port), m_options.flood.seed);
+    }
+
+    void SendDueFlood() {
+        if (!m_flood) {
+            return;
+        }
+        // About 5 ms worth at a time, so requests are still read and answered between batches.
+        const std::uint64_t batchLimit =
+            std::max<std::uint64_t>(1, static_cast<std::uint64_t>(m_options.flood.rate) / 200);
+        const std::uint64_t due = m_flood->DueNow(Clock::now(), batchLimit);
+        for (std::uint64_t i = 0; i < due; ++i) {
+            const std::uint64_t index = m_flood->Sent() + i;
+            const FloodKind kind = FloodKindOf(index);
+            const std::vector<std::uint8_t> datagram =
+                MakeFloodDatagram(kind, m_floodHead, m_floodRandom);
+            const Ipv4Address source = m_printers[index % m_printers.size()].address;
+            if (SendFrom(source, m_floodTarget, datagram)) {
+                ++m_floodKindCounts[static_cast<std::size_t>(kind)];
+            } else {
+                ++m_floodFailures;
+            }
+        }
+        m_flood->NoteSent(due);
+        if (due > 0) {
+            m_floodLastSend = MonotonicSeconds();
+        }
+        if (m_flood->IsOver(Clock::now())) {
+            FinishFlood();
+        }
+    }
+
+    void FinishFlood() {
+        const double seconds =
+            std::chrono::duration<double>(Clock::now() - m_flood->Start()).count();
+        std::uint64_t sent = 0;
+        for (std::uint64_t count : m_floodKindCounts) {
+            sent += count;
+        }
+        std::fprintf(stderr,
+                     "qarv-printer-sim: flood: %llu datagrams sent in %.3f s (garbage %llu, wrong "
+                     "head %llu, oversize %llu, old sequence %llu; %llu failed sends); last at "
+                     "monotonic %.6f s\n",
+                     static_cast<unsigned long long>(sent), seconds,
+                     static_cast<unsigned long long>(m_floodKindCounts[0]),
+                     static_cast<unsigned long long>(m_floodKindCounts[1]),
+                     static_cast<unsigned long long>(m_floodKindCounts[2]),
+                     static_cast<unsigned long long>(m_floodKindCounts[3]),
+                     static_cast<unsigned long long>(m_floodFailures), m_floodLastSend);
+        m_flood.reset();
+    }
+
     void Send(const PendingReply& reply) {
-        iovec part{const_cast<std::uint8_t*>(reply.bytes.data()), reply.bytes.size()};
+        const std::string source = FormatIpv4(reply.source);
+        if (!SendFrom(reply.source, reply.destination, reply.bytes)) {
+            Log("  %s: send failed: %s\n", source.c_str(), std::strerror(errno));
+            return;
+        }
+        Log("  %s answered %zu bytes\n", source.c_str(), reply.bytes.size());
+    }
+
+    // Sends from the printer's own address, whatever address the request went to.
+    bool SendFrom(Ipv4Address sourceAddress, const sockaddr_in& destination,
+                  const std::vector<std::uint8_t>& bytes) {
+        iovec part{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
         alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
         msghdr message{};
-        message.msg_name = const_cast<sockaddr_in*>(&reply.destination);
-        message.msg_namelen = sizeof reply.destination;
+        message.msg_name = const_cast<sockaddr_in*>(&destination);
+        message.msg_namelen = sizeof destination;
         message.msg_iov = &part;
         message.msg_iovlen = 1;
         message.msg_control = control;
@@ -278,15 +384,9 @@ class Server {
         entry->cmsg_type = IP_PKTINFO;
         entry->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
         in_pktinfo info{};
-        info.ipi_spec_dst.s_addr = htonl(reply.source);
+        info.ipi_spec_dst.s_addr = htonl(sourceAddress);
         std::memcpy(CMSG_DATA(entry), &info, sizeof info);
-
-        const std::string source = FormatIpv4(reply.source);
-        if (::sendmsg(m_fd, &message, 0) < 0) {
-            Log("  %s: send failed: %s\n", source.c_str(), std::strerror(errno));
-            return;
-        }
-        Log("  %s answered %zu bytes\n", source.c_str(), reply.bytes.size());
+        return ::sendmsg(m_fd, &message, 0) >= 0;
     }
 
     __attribute__((format(printf, 2, 3))) void Log(const char* format, ...) const {
@@ -304,6 +404,15 @@ class Server {
     std::vector<PendingReply> m_pending;
     std::set<Ipv4Address> m_localAddresses;
     int m_fd = -1;
+
+    bool m_floodStarted = false;
+    std::optional<FloodPacer> m_flood;  // while the burst runs
+    sockaddr_in m_floodTarget{};
+    std::array<std::uint8_t, kHeadSize> m_floodHead{};
+    std::mt19937 m_floodRandom;
+    std::array<std::uint64_t, kFloodKinds> m_floodKindCounts{};
+    std::uint64_t m_floodFailures = 0;
+    double m_floodLastSend = 0;
 };
 
 }  // namespace

@@ -38,8 +38,13 @@ std::size_t DisplayWidth(const std::string& utf8) {
         std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
+// Quoted when it holds a separator, a quote or any control character, so that no byte of a
+// device text can end a field or a record early.
 std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    const bool plain = std::none_of(text.begin(), text.end(), [](unsigned char c) {
+        return c == ',' || c == '"' || c < 0x20 || c == 0x7F;
+    });
+    if (plain) {
         return text;
     }
     std::string quoted = "\"";

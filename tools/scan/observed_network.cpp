@@ -3,7 +3,7 @@
 namespace vindle {
 
 class ObservedSocket : public UdpSocket {
-public:
+  public:
     ObservedSocket(ObservedNetwork& network, std::unique_ptr<UdpSocket> inner)
         : m_network(network), m_inner(std::move(inner)) {}
 
@@ -26,7 +26,7 @@ public:
         return m_inner->ReceiveFrom(buffer, capacity, sender);
     }
 
-private:
+  private:
     ObservedNetwork& m_network;
     std::unique_ptr<UdpSocket> m_inner;
 };

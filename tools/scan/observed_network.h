@@ -11,7 +11,7 @@ namespace vindle {
 // Passes every call on to another network and notes what a command-line user wants to know:
 // whether sockets opened and requests went out, and when the last datagram arrived.
 class ObservedNetwork : public Network {
-public:
+  public:
     explicit ObservedNetwork(Network& inner) : m_inner(inner) {}
 
     std::unique_ptr<UdpSocket> OpenUdpSocket() override;
@@ -22,7 +22,7 @@ public:
     // Time since the last datagram was received, or since construction before the first one.
     std::chrono::steady_clock::duration SinceLastDatagram() const;
 
-private:
+  private:
     friend class ObservedSocket;
 
     Network& m_inner;

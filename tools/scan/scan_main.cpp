@@ -49,7 +49,7 @@ constexpr char kUsage[] =
 
 // "Retrieve" of a window that has none: the search enables it when it ends.
 class SearchEndSignal : public vindle::Control {
-public:
+  public:
     void SetEnabled(bool enabled) override {
         std::lock_guard lock(m_mutex);
         m_enabled = enabled;
@@ -65,7 +65,7 @@ public:
         return m_changed.wait_for(lock, limit, [this] { return m_enabled; });
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_enabled = false;
@@ -148,15 +148,15 @@ int main(int argc, char** argv) {
     context->retrieveButton = &searchEnd;
     context->network = &network;
     std::thread worker(mode == vindle::SearchMode::Broadcast ? vindle::BroadcastSearchThread
-                                                              : vindle::SpecifiedSearchThread,
+                                                             : vindle::SpecifiedSearchThread,
                        context);
 
     // Progress on a terminal only: printers found and the quiet time that ends the search.
     const bool showProgress = isatty(STDERR_FILENO) == 1;
     while (!searchEnd.WaitForEnd(std::chrono::milliseconds(200))) {
         if (showProgress) {
-            const auto quiet = std::chrono::duration_cast<std::chrono::seconds>(
-                network.SinceLastDatagram());
+            const auto quiet =
+                std::chrono::duration_cast<std::chrono::seconds>(network.SinceLastDatagram());
             std::fprintf(stderr, "\rSearching: %d printer(s) found, %lld s since the last reply ",
                          list.ItemCount(), static_cast<long long>(quiet.count()));
             std::fflush(stderr);

@@ -1,0 +1,8 @@
+#include "app/configuration_command.h"
+
+#include "settings/conset_dlg.h"
+
+void RunConfigurationDialog(QWidget* owner) {
+    CConsetDlg dialog(owner);
+    dialog.exec();
+}

@@ -1,0 +1,78 @@
+#include "bench/timing_network.h"
+
+namespace vindle {
+
+class TimingSocket : public UdpSocket {
+  public:
+    TimingSocket(TimingNetwork& network, std::unique_ptr<UdpSocket> inner)
+        : m_network(network), m_inner(std::move(inner)) {}
+
+    bool EnableBroadcast() override {
+        m_isSearchSocket = true;
+        return m_inner->EnableBroadcast();
+    }
+
+    bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
+                std::size_t size) override {
+        m_lastSend = TimingNetwork::Clock::now();
+        m_awaitingAnswer = true;
+        return m_inner->SendTo(address, port, data, size);
+    }
+
+    int WaitReadable(WaitTime limit) override {
+        const auto start = TimingNetwork::Clock::now();
+        const int result = m_inner->WaitReadable(limit);
+        const auto end = TimingNetwork::Clock::now();
+        std::lock_guard lock(m_network.m_mutex);
+        TimingNetwork::Summary& summary = m_network.m_summary;
+        if (m_isSearchSocket) {
+            if (result <= 0) {
+                summary.lastQuietWait = end - start;
+            }
+        } else if (m_awaitingAnswer) {
+            if (result > 0) {
+                summary.probeRoundTrips.push_back(end - m_lastSend);
+            } else {
+                ++summary.probeTimeouts;
+                summary.probeTimeoutTotal += end - start;
+            }
+            m_awaitingAnswer = false;
+        }
+        return result;
+    }
+
+    int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
+        const int result = m_inner->ReceiveFrom(buffer, capacity, sender);
+        if (m_isSearchSocket && result >= 0) {
+            std::lock_guard lock(m_network.m_mutex);
+            ++m_network.m_summary.searchReplies;
+        }
+        return result;
+    }
+
+  private:
+    TimingNetwork& m_network;
+    std::unique_ptr<UdpSocket> m_inner;
+    bool m_isSearchSocket = false;
+    bool m_awaitingAnswer = false;
+    TimingNetwork::Clock::time_point m_lastSend{};
+};
+
+std::unique_ptr<UdpSocket> TimingNetwork::OpenUdpSocket() {
+    std::unique_ptr<UdpSocket> inner = m_inner.OpenUdpSocket();
+    if (!inner) {
+        return nullptr;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_summary.socketsOpened;
+    }
+    return std::make_unique<TimingSocket>(*this, std::move(inner));
+}
+
+TimingNetwork::Summary TimingNetwork::Collect() {
+    std::lock_guard lock(m_mutex);
+    return m_summary;
+}
+
+}  // namespace vindle

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/network.h"
+
+namespace vindle {
+
+// Passes every call on to a real network and notes, per socket, when each request went out and
+// when its answer became readable, so that a search's wall time can be split into the waits the
+// protocol imposes and the time the utility spends itself.
+class TimingNetwork : public Network {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit TimingNetwork(Network& inner) : m_inner(inner) {}
+
+    std::unique_ptr<UdpSocket> OpenUdpSocket() override;
+    void Shutdown() override { m_inner.Shutdown(); }
+
+    struct Summary {
+        // Round trips of the detail probes: from a request's send to its answer being readable.
+        std::vector<Clock::duration> probeRoundTrips;
+        int probeTimeouts = 0;                // probe waits that ended without an answer
+        Clock::duration probeTimeoutTotal{};  // and the time they took
+        int searchReplies = 0;                // datagrams read on the broadcast (search) socket
+        Clock::duration lastQuietWait{};      // the search socket's final, unanswered wait
+        int socketsOpened = 0;
+    };
+    Summary Collect();
+
+  private:
+    friend class TimingSocket;
+
+    Network& m_inner;
+    std::mutex m_mutex;
+    Summary m_summary;
+};
+
+}  // namespace vindle

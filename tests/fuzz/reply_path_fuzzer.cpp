@@ -1,0 +1,455 @@
+// Drives a whole search (broadcast or specified, as the input chooses) over the in-memory network
+// with scripted printers and injected datagrams of any length and content, then checks what the
+// search left behind. Every address below lives only in the fake network's memory.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "discovery/broadcast_search.h"
+#include "discovery/device_table.h"
+#include "discovery/protocol.h"
+#include "discovery/specified_search.h"
+#include "fakes/fake_control.h"
+#include "fakes/fake_list_view.h"
+#include "fakes/fake_network.h"
+#include "fakes/temp_dir.h"
+#include "fuzz/byte_script.h"
+#include "fuzz/fuzz_check.h"
+#include "platform/ipv4_text.h"
+#include "settings/settings_file.h"
+
+namespace vindle {
+namespace {
+
+constexpr int kMaxPrinters = 24;  // more than the 20 slots
+constexpr int kMaxInjected = 48;
+constexpr int kMaxTimeoutSeconds = 12;
+constexpr int kMaxPairs = 6;
+constexpr std::size_t kMaxDatagram = 1500;
+constexpr std::int64_t kArrivalStepMicros = 350;       // a word of arrival time spans ~23 s
+constexpr std::int64_t kDelayStepMicros = 150;         // a word of reply delay spans ~9.8 s
+constexpr Ipv4Address kOperatorAddress = 0xC6336402u;  // 198.51.100.2
+
+// Printers live in the documentation and benchmarking ranges.
+constexpr Ipv4Address kNetworks[] = {0xC6336400u, 0xCB007100u, 0xC6120000u, 0xC613FF00u};
+constexpr const char* kMasks[] = {"255.255.255.0",   "255.255.255.255", "255.255.0.0",
+                                  "255.255.255.128", "255.254.0.0",     "0.0.0.0"};
+constexpr int kPrefixLengths[] = {24, 24, 16, 32, 8, 15};
+
+// VINDLE_FUZZ_VERBOSE=1 prints what each input listed, to see what a seed or a finding does.
+bool g_verbose = false;
+
+std::optional<Ipv4Address> OperatorAddress() {
+    return kOperatorAddress;
+}
+std::optional<Ipv4Address> NoAddress() {
+    return std::nullopt;
+}
+
+// --- Invariant checks ---------------------------------------------------------------------
+
+template <std::size_t N>
+bool IsAllZero(const char (&field)[N]) {
+    return std::all_of(field, field + N, [](char c) { return c == '\0'; });
+}
+
+bool IsCanonicalAddress(const std::string& text) {
+    const std::optional<Ipv4Address> address = ParseIpv4(text);
+    return address && FormatIpv4(*address) == text;
+}
+
+// What must hold whenever the search touches the network or the list: the counters inside the
+// table, every field terminated inside its width, and (while replies are collected) every slot
+// past the ones in use untouched or completely cleared.
+void CheckTable(const SearchContext* context, bool collecting = true) {
+    FUZZ_CHECK(g_deviceCount >= 0 && g_deviceCount <= kDeviceSlotCount, "g_deviceCount in 0..20");
+    FUZZ_CHECK(g_slotCursor >= 0 && g_slotCursor <= kDeviceSlotCount, "g_slotCursor in 0..20");
+    if (context == nullptr) {
+        return;
+    }
+    for (int i = 0; i < kDeviceSlotCount; ++i) {
+        const DeviceSlot& slot = context->slots[i];
+        FUZZ_CHECK(std::memchr(slot.ipText, '\0', sizeof slot.ipText) != nullptr,
+                   "ipText terminated");
+        FUZZ_CHECK(slot.modelNumber[sizeof slot.modelNumber - 1] == '\0', "modelNumber terminated");
+        FUZZ_CHECK(slot.serialNumber[sizeof slot.serialNumber - 1] == '\0',
+                   "serialNumber terminated");
+        FUZZ_CHECK(slot.macField[sizeof slot.macField - 1] == '\0', "macField terminated");
+        FUZZ_CHECK(slot.ipText[0] == '\0' || IsCanonicalAddress(SlotText(slot.ipText)),
+                   "ipText is dotted decimal");
+        if (collecting && i >= g_deviceCount) {
+            FUZZ_CHECK(IsAllZero(slot.ipText) && IsAllZero(slot.modelNumber) &&
+                           IsAllZero(slot.serialNumber) && IsAllZero(slot.macField),
+                       "a slot not in use holds no bytes");
+        }
+    }
+}
+
+// A network that checks the table before and after every socket operation of the search.
+class CheckingSocket : public UdpSocket {
+  public:
+    CheckingSocket(std::unique_ptr<UdpSocket> inner, const SearchContext*& context)
+        : m_inner(std::move(inner)), m_context(context) {}
+    // The search's own socket closes after the counters were set back to 0 for the end.
+    ~CheckingSocket() override { CheckTable(m_context, false); }
+
+    bool EnableBroadcast() override { return m_inner->EnableBroadcast(); }
+    bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
+                std::size_t size) override {
+        CheckTable(m_context);
+        return m_inner->SendTo(address, port, data, size);
+    }
+    int WaitReadable(WaitTime limit) override {
+        CheckTable(m_context);
+        return m_inner->WaitReadable(limit);
+    }
+    int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
+        CheckTable(m_context);
+        const int result = m_inner->ReceiveFrom(buffer, capacity, sender);
+        FUZZ_CHECK(result <= static_cast<int>(capacity), "receive within its buffer");
+        return result;
+    }
+
+  private:
+    std::unique_ptr<UdpSocket> m_inner;
+    const SearchContext*& m_context;
+};
+
+class CheckingNetwork : public Network {
+  public:
+    explicit CheckingNetwork(FakeNetwork& inner) : m_inner(inner) {}
+
+    std::unique_ptr<UdpSocket> OpenUdpSocket() override {
+        CheckTable(context);
+        std::unique_ptr<UdpSocket> socket = m_inner.OpenUdpSocket();
+        if (!socket) {
+            return nullptr;
+        }
+        return std::make_unique<CheckingSocket>(std::move(socket), context);
+    }
+    void Shutdown() override { m_inner.Shutdown(); }
+
+    // The running search's context; the worker frees it after its last socket and list call.
+    const SearchContext* context = nullptr;
+
+  private:
+    FakeNetwork& m_inner;
+};
+
+// --- Scenario from the input --------------------------------------------------------------
+
+Ipv4Address PickPrinterAddress(ByteScript& script, bool narrowHosts) {
+    const Ipv4Address network = kNetworks[script.Below(4)];
+    const Ipv4Address host = narrowHosts ? 1 + script.Below(8) : script.Byte();
+    return network | host;
+}
+
+// A datagram length: the boundaries of the three receive sizes, short ones, and a few long ones.
+std::size_t PickLength(ByteScript& script) {
+    const int kind = script.Below(8);
+    switch (kind) {
+        case 0:
+            return static_cast<std::size_t>(script.Below(4));
+        case 1:
+            return 4;
+        case 2:
+            return 15;
+        case 3:
+            return 21;
+        case 4:
+            return 22;
+        case 5:
+            return 5 + static_cast<std::size_t>(script.Below(17));
+        case 6:
+            return 22 + static_cast<std::size_t>(script.Below(43));
+        default:
+            return script.Word() % (kMaxDatagram + 1);
+    }
+}
+
+// Datagram bytes: the head is either raw input or a head of the chosen kind whose sequence byte
+// lies a few steps past where that kind started, so that some guesses match the live request.
+std::vector<std::uint8_t> PickDatagram(ByteScript& script, const std::uint8_t (&startSequence)[3]) {
+    const std::size_t length = PickLength(script);
+    const int headMode = script.Below(4);
+    std::vector<std::uint8_t> head;
+    if (headMode == 0) {
+        head = script.Bytes(4);
+    } else {
+        const std::uint8_t kind = static_cast<std::uint8_t>(headMode);
+        const int step = script.Below(32);
+        head = {kind, static_cast<std::uint8_t>(startSequence[kind - 1] + step), 0, 0};
+    }
+    // Up to 32 bytes of payload come from the input; a longer datagram repeats them.
+    const std::vector<std::uint8_t> pattern = script.Bytes(1 + script.Below(32));
+    std::vector<std::uint8_t> bytes(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        bytes[i] = i < 4 ? head[i] : pattern[(i - 4) % pattern.size()];
+    }
+    return bytes;
+}
+
+FakeReply PickReply(ByteScript& script, const std::uint8_t (&startSequence)[3]) {
+    FakeReply reply;
+    reply.behaviour = static_cast<ReplyBehaviour>(script.Below(7));
+    reply.delayMicros = script.Word() * kDelayStepMicros;
+    if (reply.behaviour == ReplyBehaviour::Twice) {
+        reply.repeatGapMicros = script.Word() * kDelayStepMicros;
+    } else if (reply.behaviour == ReplyBehaviour::TooLong) {
+        reply.tooLongExtra = 1 + script.Word() % kMaxDatagram;
+    } else if (reply.behaviour == ReplyBehaviour::Custom) {
+        reply.customBytes = PickDatagram(script, startSequence);
+    }
+    return reply;
+}
+
+template <std::size_t N>
+void FillArray(std::array<std::uint8_t, N>& field, ByteScript& script) {
+    for (std::uint8_t& byte : field) {
+        byte = script.Byte();
+    }
+}
+
+std::string SettingsText(bool specified, const std::string& status, int timeoutSeconds,
+                         const std::string& addresses, const std::string& masks) {
+    std::string text = "[BroadCast]\nStatus=" + status + "\n[SearchSpecifiedAddress]\nStatus=" +
+                       (specified ? "Enabled" : "Disabled") + "\n";
+    if (!addresses.empty()) {
+        text += "IPAddress=" + addresses + "\nSubnet=" + masks + "\n";
+    }
+    return text + "[TimeOut]\nTimeVal=" + std::to_string(timeoutSeconds) + "\n";
+}
+
+std::string PickStatus(int choice) {
+    switch (choice) {
+        case 0:
+            return "Enabled";
+        case 1:
+            return "Disabled";
+        default:
+            return "enabled";
+    }
+}
+
+// --- Checks after the search --------------------------------------------------------------
+
+bool IsMacText(const std::string& text) {
+    if (text.size() != 17) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool ok = i % 3 == 2 ? c == ':' : (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsFieldText(const std::string& text, std::size_t maxLength) {
+    return !text.empty() && text.size() <= maxLength && text.find('\0') == std::string::npos;
+}
+
+void CheckRows(FakeListView& list, const std::set<Ipv4Address>& senders, int statusChoice,
+               bool statusChanges) {
+    const std::vector<FakeListView::Row> rows = list.Rows();
+    std::set<std::string> seen;
+    for (const FakeListView::Row& row : rows) {
+        const std::string& address = row.texts[0];
+        FUZZ_CHECK(IsCanonicalAddress(address), "row address is dotted decimal");
+        FUZZ_CHECK(senders.count(*ParseIpv4(address)) == 1, "row address is a sender's");
+        FUZZ_CHECK(seen.insert(address).second, "no address listed twice");
+        FUZZ_CHECK(IsMacText(row.texts[1]), "MAC text is six lowercase pairs");
+        FUZZ_CHECK(IsFieldText(row.texts[2], 17), "model number present, at most 17 bytes");
+        FUZZ_CHECK(IsFieldText(row.texts[3], 11), "serial number present, at most 11 bytes");
+        FUZZ_CHECK(row.state == ListRowState{}, "row has item data 0 and no state");
+    }
+    if (statusChanges) {
+        return;
+    }
+    if (statusChoice == 0) {
+        for (std::size_t i = 1; i < rows.size(); ++i) {
+            FUZZ_CHECK(CompareAddressTexts(rows[i - 1].texts[0], rows[i].texts[0]) < 0,
+                       "rows in ascending address order");
+        }
+    } else if (statusChoice == 2) {
+        FUZZ_CHECK(rows.empty(), "nothing listed under an unknown status");
+    }
+}
+
+// --- One input ----------------------------------------------------------------------------
+
+void RunScenario(ByteScript& script) {
+    ResetDiscoveryStateForTesting();
+
+    const std::uint8_t flags = script.Byte();
+    const bool specified = (flags & 0x01) != 0;
+    const bool narrowHosts = (flags & 0x02) != 0;
+    const bool presetSequences = (flags & 0x04) != 0;
+    const bool failures = (flags & 0x08) != 0;
+    const int statusChoice = ((flags >> 4) & 0x03) % 3;
+    const bool statusChanges = (flags & 0x40) != 0;
+    const int timeoutSeconds = script.Below(kMaxTimeoutSeconds + 1);
+    const int printerCount = script.Below(kMaxPrinters + 1);
+    const int injectedCount = script.Below(kMaxInjected + 1);
+
+    // The sequence bytes and the pending count carry over from earlier searches in a real run.
+    if (presetSequences) {
+        g_discoveryRequest[1] = script.Byte();
+        g_serialNumberRequest[1] = script.Byte();
+        g_macAddressRequest[1] = script.Byte();
+        g_pendingSends = script.Word() % 257;
+    }
+    const std::uint8_t startSequence[3] = {g_discoveryRequest[1], g_serialNumberRequest[1],
+                                           g_macAddressRequest[1]};
+
+    FakeNetwork fake;
+    CheckingNetwork network(fake);
+    FakeListView list;
+    FakeControl retrieve(false);
+    std::set<Ipv4Address> senders;
+
+    std::string addresses;
+    std::string masks;
+    if (specified) {
+        const int pairs = script.Below(kMaxPairs + 1);
+        for (int i = 0; i < pairs; ++i) {
+            addresses += (i > 0 ? "," : "") + FormatIpv4(PickPrinterAddress(script, narrowHosts));
+            masks += (i > 0 ? "," : "") + std::string(kMasks[script.Below(6)]);
+        }
+    }
+    const std::string settingsPath = kSettingsFileName;
+    WriteFile(settingsPath,
+              SettingsText(specified, PickStatus(statusChoice), timeoutSeconds, addresses, masks));
+
+    // Status changes saved while the search runs, each before the n-th row insertion.
+    std::vector<std::pair<int, int>> changes;
+    if (statusChanges) {
+        const int count = 1 + script.Below(3);
+        for (int i = 0; i < count; ++i) {
+            changes.emplace_back(script.Below(8), script.Below(3));
+        }
+    }
+    int insertions = 0;
+    list.SetBeforeOperation([&](const char* operation) {
+        CheckTable(network.context);
+        if (std::strcmp(operation, "InsertItem") != 0) {
+            return;
+        }
+        for (const auto& [at, choice] : changes) {
+            if (at == insertions) {
+                WriteFile(settingsPath, SettingsText(specified, PickStatus(choice), timeoutSeconds,
+                                                     addresses, masks));
+            }
+        }
+        ++insertions;
+    });
+
+    for (int i = 0; i < printerCount; ++i) {
+        FakePrinter printer;
+        printer.address = PickPrinterAddress(script, narrowHosts);
+        printer.prefixLength = kPrefixLengths[script.Below(6)];
+        printer.discovery = PickReply(script, startSequence);
+        printer.serialNo = PickReply(script, startSequence);
+        printer.macAddress = PickReply(script, startSequence);
+        FillArray(printer.model, script);
+        FillArray(printer.serial, script);
+        FillArray(printer.mac, script);
+        senders.insert(printer.address);
+        fake.AddPrinter(printer);
+    }
+
+    // Datagrams nobody asked for: most to the search socket, the others to probe sockets
+    // (socket ordinal 1 and up), delivered whenever that socket opens.
+    for (int i = 0; i < injectedCount; ++i) {
+        const int ordinal = script.Below(4) == 0 ? 1 + script.Below(kMaxPrinters) : 0;
+        Ipv4Address sender = 0;
+        if (script.Byte() < 64) {
+            // Any address at all, up to 15 characters of text.
+            const Ipv4Address high = script.Word();
+            sender = high << 16 | script.Word();
+        } else {
+            sender = PickPrinterAddress(script, narrowHosts);
+        }
+        const std::int64_t arrival = script.Word() * kArrivalStepMicros;
+        senders.insert(sender);
+        fake.InjectDatagram(ordinal, PickDatagram(script, startSequence), sender, arrival);
+    }
+
+    if (failures) {
+        const std::uint8_t switches = script.Byte();
+        if (switches & 0x01) {
+            fake.FailSendsAfter(script.Below(16));
+        }
+        if (switches & 0x02) {
+            fake.FailNextWaits(1 + script.Below(3));
+        }
+        if (switches & 0x04) {
+            fake.FailSendsTo(PickPrinterAddress(script, narrowHosts));
+        }
+        if (switches == 0xFF) {
+            fake.SetOpenFails(true);
+        }
+    }
+
+    auto* context = new SearchContext{};
+    context->listControl = &list;
+    context->retrieveButton = &retrieve;
+    context->network = &network;
+    network.context = context;
+    if (specified) {
+        SpecifiedSearchThread(context);
+    } else {
+        BroadcastSearchThread(context);
+    }
+    network.context = nullptr;
+    list.SetBeforeOperation(nullptr);
+
+    FUZZ_CHECK(g_deviceCount == 0 && g_slotCursor == 0, "counters back to 0 after the search");
+    FUZZ_CHECK(retrieve.IsEnabled(), "Retrieve enabled again");
+    FUZZ_CHECK(fake.OpenSocketCount() == 0, "every socket closed");
+    for (const FakeNetwork::SendRecord& send : fake.Sends()) {
+        FUZZ_CHECK(send.bytes.size() == kRequestSize && send.destinationPort == kDiscoveryPort,
+                   "every send is one 7-byte request to port 3001");
+        if (send.bytes[0] != 0x01) {
+            FUZZ_CHECK(senders.count(send.destination) == 1,
+                       "detail requests go only to a sender's address");
+        }
+    }
+    if (g_verbose) {
+        std::fprintf(stderr, "%s search, T=%d: %zu sends, %lld us, rows:\n",
+                     specified ? "specified" : "broadcast", timeoutSeconds, fake.Sends().size(),
+                     static_cast<long long>(fake.Now()));
+        for (const FakeListView::Row& row : list.Rows()) {
+            std::fprintf(stderr, "  %s  %s  %s  %s\n", row.texts[0].c_str(), row.texts[1].c_str(),
+                         row.texts[2].c_str(), row.texts[3].c_str());
+        }
+    }
+    CheckRows(list, senders, statusChoice, statusChanges);
+}
+
+}  // namespace
+}  // namespace vindle
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // The settings file is written in this directory, which stays the working directory.
+    static vindle::ScopedTempDir directory;
+    vindle::g_localAddressSources = {&vindle::OperatorAddress, &vindle::NoAddress};
+    vindle::g_verbose = std::getenv("VINDLE_FUZZ_VERBOSE") != nullptr;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    vindle::ByteScript script(data, size);
+    vindle::RunScenario(script);
+    return 0;
+}
