@@ -38,6 +38,8 @@ namespace {
 
 using Clock = vindle::TimingNetwork::Clock;
 
+constexpr int kSettleMs = 300;
+
 struct Options {
     bool window = true;
     int timeoutSeconds = 6;
@@ -90,8 +92,8 @@ Outcome SearchInWindow(vindle::Network& network) {
     }
     SearchEndWatcher watcher(retrieve);
     Clock::time_point start{};
-    QTimer::singleShot(0, &window, [&] {
-        // The window is up and idle; the search starts with the click's handler.
+    // The click comes once the window has been shown and painted, as an operator's would.
+    QTimer::singleShot(kSettleMs, &window, [&] {
         watcher.Arm();
         start = Clock::now();
         retrieve->click();

@@ -1,16 +1,18 @@
 // Starts a GUI program on the current X display and reports how long it took from the exec to
-// the mapping of its window with the given title, and the program's peak resident set size.
-// The window is detected from X events (no polling): the probe watches the root window's
-// children being mapped and reads each mapped window's title. After the window is shown the
-// program is left `--settle-ms` to paint, then ended with SIGTERM; the peak RSS comes from wait4.
+// the mapping of its window with the given title, and to the first drawing into that window, and
+// the program's peak resident set size. Everything is read from X events, without polling: the
+// probe watches the root window's children being created and mapped, reads each mapped window's
+// title, and follows drawing through the DAMAGE extension. After the first drawing the program
+// is left `--settle-ms` more, then ended with SIGTERM; the peak RSS comes from wait4.
 //
 //   startup-probe --title TEXT [--settle-ms MS] [--limit-ms MS] -- PROGRAM [ARGUMENT...]
 //
-// Prints one JSON object: {"shown_ms": ..., "peak_rss_kib": ...}. Exit 1 when no such window
-// appeared within the limit or the program ended first.
+// Prints one JSON object: {"shown_ms": ..., "painted_ms": ..., "peak_rss_kib": ...}. Exit 1 when
+// no such window appeared (or was drawn) within the limit, or the program ended first.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xdamage.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -18,12 +20,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -112,6 +116,12 @@ int main(int argc, char** argv) {
     XSetErrorHandler(IgnoreXError);
     const Window root = DefaultRootWindow(display);
     const Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
+    int damageEvent = 0;
+    int damageError = 0;
+    if (XDamageQueryExtension(display, &damageEvent, &damageError) == 0) {
+        std::fprintf(stderr, "startup-probe: the X server has no DAMAGE extension\n");
+        return 2;
+    }
     XSelectInput(display, root, SubstructureNotifyMask);
     XSync(display, False);
     const int connection = ConnectionNumber(display);
@@ -129,10 +139,13 @@ int main(int argc, char** argv) {
         _exit(127);
     }
 
+    // Windows are followed for drawing from their creation, so no early drawing goes unseen.
+    std::unordered_map<Window, Clock::time_point> firstDrawn;
+    Window target = None;
     Clock::time_point shown{};
-    bool found = false;
+    Clock::time_point painted{};
     const Clock::time_point deadline = start + std::chrono::milliseconds(options.limitMs);
-    while (!found && Clock::now() < deadline) {
+    while (painted == Clock::time_point{} && Clock::now() < deadline) {
         if (XPending(display) == 0) {
             if (waitpid(child, nullptr, WNOHANG) == child) {
                 std::fprintf(stderr, "startup-probe: the program ended before showing a window\n");
@@ -144,25 +157,40 @@ int main(int argc, char** argv) {
         }
         XEvent event;
         XNextEvent(display, &event);
-        Window window = None;
-        if (event.type == MapNotify) {
-            window = event.xmap.window;
+        const Clock::time_point now = Clock::now();
+        Window titled = None;
+        if (event.type == CreateNotify) {
+            XDamageCreate(display, event.xcreatewindow.window, XDamageReportNonEmpty);
+        } else if (event.type == MapNotify) {
+            titled = event.xmap.window;
             // A title set after the mapping still counts, from the moment it is set.
-            XSelectInput(display, window, PropertyChangeMask);
+            XSelectInput(display, titled, PropertyChangeMask);
         } else if (event.type == PropertyNotify &&
                    (event.xproperty.atom == XA_WM_NAME || event.xproperty.atom == netWmName)) {
-            window = event.xproperty.window;
+            titled = event.xproperty.window;
+        } else if (event.type == damageEvent + XDamageNotify) {
+            const auto* damage = reinterpret_cast<const XDamageNotifyEvent*>(&event);
+            firstDrawn.try_emplace(damage->drawable, now);
+            // Acknowledge, so that the next drawing is reported too.
+            XDamageSubtract(display, damage->damage, None, None);
         }
-        if (window != None &&
-            WindowTitle(display, window).find(options.title) != std::string::npos) {
-            shown = Clock::now();
-            found = true;
+        if (target == None && titled != None &&
+            WindowTitle(display, titled).find(options.title) != std::string::npos) {
+            target = titled;
+            shown = now;
+        }
+        if (target != None) {
+            const auto drawn = firstDrawn.find(target);
+            if (drawn != firstDrawn.end()) {
+                painted = std::max(drawn->second, shown);
+            }
         }
     }
-    if (!found) {
+    if (painted == Clock::time_point{}) {
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
-        std::fprintf(stderr, "startup-probe: no window titled \"%s\" within %d ms\n",
+        std::fprintf(stderr,
+                     "startup-probe: no window titled \"%s\" was shown and drawn within %d ms\n",
                      options.title.c_str(), options.limitMs);
         return 1;
     }
@@ -173,7 +201,7 @@ int main(int argc, char** argv) {
     rusage usage{};
     wait4(child, &status, 0, &usage);
     XCloseDisplay(display);
-    std::printf("{\"shown_ms\": %.3f, \"peak_rss_kib\": %ld}\n", Milliseconds(shown - start),
-                usage.ru_maxrss);
+    std::printf("{\"shown_ms\": %.3f, \"painted_ms\": %.3f, \"peak_rss_kib\": %ld}\n",
+                Milliseconds(shown - start), Milliseconds(painted - start), usage.ru_maxrss);
     return 0;
 }

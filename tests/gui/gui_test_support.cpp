@@ -27,7 +27,7 @@ ModalDialogCatcher::ModalDialogCatcher() {
 void ModalDialogCatcher::Poll() {
     auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
     if (dialog != nullptr && dialog->isVisible()) {
-        m_seen.append(dialog->objectName());
+        m_seen.append(QString::fromLatin1(dialog->metaObject()->className()));
         dialog->reject();
     }
 }

@@ -36,14 +36,14 @@ class UrlRecorder : public QObject {
 };
 
 // Watches for the next application-modal dialog while a test's key or mouse events open it:
-// records its object name and rejects it, so that no test is left inside a nested event loop.
+// records its class name and rejects it, so that no test is left inside a nested event loop.
 class ModalDialogCatcher : public QObject {
     Q_OBJECT
 
   public:
     ModalDialogCatcher();
 
-    // Object names of the modal dialogs seen so far, in order.
+    // Class names of the modal dialogs seen so far, in order.
     const QStringList& Seen() const { return m_seen; }
 
   private Q_SLOTS:

@@ -377,7 +377,14 @@ TEST_F(MainWindowTest, CommandsAreReachedThroughTheMenuMnemonicsOnly) {
     ASSERT_TRUE(test::ProcessEventsUntil([] { return QApplication::activePopupWidget(); }));
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_A);
     ASSERT_TRUE(test::ProcessEventsUntil([&] { return catcher.Seen().size() == 1; }));
-    EXPECT_EQ(catcher.Seen()[0], "aboutDialog");
+    EXPECT_EQ(catcher.Seen()[0], "CAboutDlg");
+
+    ASSERT_TRUE(test::ShowAndActivate(*m_dlg));
+    QTest::keyClick(Retrieve(), Qt::Key_T, Qt::AltModifier);
+    ASSERT_TRUE(test::ProcessEventsUntil([] { return QApplication::activePopupWidget(); }));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_C);
+    ASSERT_TRUE(test::ProcessEventsUntil([&] { return catcher.Seen().size() == 2; }));
+    EXPECT_EQ(catcher.Seen()[1], "CConsetDlg");
 }
 
 // Closes the window through its close box, then destroys it; returns how long both took.
