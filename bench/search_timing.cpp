@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -26,7 +25,6 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 #include "app/qarv_vindle_dlg.h"
 #include "bench/timing_network.h"
@@ -204,21 +202,8 @@ int main(int argc, char** argv) {
     std::filesystem::current_path(directory.parent_path());
     std::filesystem::remove_all(directory);
 
-    // The protocol's floor: the quiet period T after the last reply, every probe's round trip (and
-    // every probe wait that went unanswered), and one round trip for the broadcast itself (taken
-    // as the probes' median: same path, same responder).
-    std::vector<Clock::duration> trips = summary.probeRoundTrips;
-    Clock::duration tripSum{};
-    for (const Clock::duration trip : trips) {
-        tripSum += trip;
-    }
-    Clock::duration medianTrip{};
-    if (!trips.empty()) {
-        std::nth_element(trips.begin(), trips.begin() + trips.size() / 2, trips.end());
-        medianTrip = trips[trips.size() / 2];
-    }
-    const Clock::duration floor = std::chrono::seconds(options.timeoutSeconds) + tripSum +
-                                  summary.probeTimeoutTotal + medianTrip;
+    const vindle::ProtocolFloor floor =
+        vindle::ComputeProtocolFloor(summary, std::chrono::seconds(options.timeoutSeconds));
 
     std::printf(
         "{\"list\": \"%s\", \"rows\": %d, \"search_replies\": %d, \"probe_round_trips\": %zu, "
@@ -227,7 +212,8 @@ int main(int argc, char** argv) {
         "\"last_quiet_wait_ms\": %.3f, \"overhead_ms\": %.3f}\n",
         options.window ? "window" : "memory", outcome.rows, summary.searchReplies,
         summary.probeRoundTrips.size(), summary.probeTimeouts, Milliseconds(outcome.wall),
-        Milliseconds(floor), Milliseconds(tripSum), Milliseconds(medianTrip),
-        Milliseconds(summary.lastQuietWait), Milliseconds(outcome.wall - floor));
+        Milliseconds(floor.total), Milliseconds(floor.roundTripSum),
+        Milliseconds(floor.medianRoundTrip), Milliseconds(summary.lastQuietWait),
+        Milliseconds(outcome.wall - floor.total));
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "bench/timing_network.h"
 
+#include <algorithm>
+
 namespace vindle {
 
 class TimingSocket : public UdpSocket {
@@ -73,6 +75,22 @@ std::unique_ptr<UdpSocket> TimingNetwork::OpenUdpSocket() {
 TimingNetwork::Summary TimingNetwork::Collect() {
     std::lock_guard lock(m_mutex);
     return m_summary;
+}
+
+ProtocolFloor ComputeProtocolFloor(const TimingNetwork::Summary& summary,
+                                   TimingNetwork::Clock::duration quietPeriod) {
+    ProtocolFloor floor;
+    std::vector<TimingNetwork::Clock::duration> trips = summary.probeRoundTrips;
+    for (const TimingNetwork::Clock::duration trip : trips) {
+        floor.roundTripSum += trip;
+    }
+    if (!trips.empty()) {
+        std::nth_element(trips.begin(), trips.begin() + trips.size() / 2, trips.end());
+        floor.medianRoundTrip = trips[trips.size() / 2];
+    }
+    floor.total =
+        quietPeriod + floor.roundTripSum + summary.probeTimeoutTotal + floor.medianRoundTrip;
+    return floor;
 }
 
 }  // namespace vindle

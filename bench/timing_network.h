@@ -40,4 +40,15 @@ class TimingNetwork : public Network {
     Summary m_summary;
 };
 
+// The least time a search could take on the network it met: the quiet period T after the last
+// reply, every probe's round trip (and every probe wait that went unanswered), and one round trip
+// for the broadcast itself, taken as the probes' median (same path, same responders).
+struct ProtocolFloor {
+    TimingNetwork::Clock::duration total{};
+    TimingNetwork::Clock::duration roundTripSum{};
+    TimingNetwork::Clock::duration medianRoundTrip{};
+};
+ProtocolFloor ComputeProtocolFloor(const TimingNetwork::Summary& summary,
+                                   TimingNetwork::Clock::duration quietPeriod);
+
 }  // namespace vindle

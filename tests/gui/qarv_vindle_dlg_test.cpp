@@ -415,12 +415,17 @@ TEST_F(MainWindowTest, ClosingWhileTheWorkerWaitsForTheListEndsAtOnce) {
         }
         ASSERT_FALSE(network.Sends().empty()) << "round " << round;
         QThread::msleep(2);
+        // Between the request and its first wait: inside the list call.
+        ASSERT_TRUE(network.Waits().empty()) << "round " << round;
 
         bool closedAtOnce = false;
         const qint64 elapsed = CloseThroughCloseBox(m_dlg, closedAtOnce);
         EXPECT_TRUE(closedAtOnce) << "round " << round;
         ASSERT_LT(elapsed, kCloseLimitMs) << "round " << round;
         EXPECT_EQ(network.OpenSocketCount(), 0) << "round " << round;
+        // The answered call let the worker on to a wait that failed on the shut-down network.
+        ASSERT_EQ(network.Waits().size(), 1u) << "round " << round;
+        EXPECT_EQ(network.Waits()[0].result, -1) << "round " << round;
     }
 }
 
