@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/dialog_units.h"
+#include "platform/qt/dialog_units.h"
 #include "app/window_icon.h"
 
 namespace {

@@ -18,7 +18,7 @@
 
 #include "app/about_dlg.h"
 #include "app/configuration_command.h"
-#include "app/dialog_units.h"
+#include "platform/qt/dialog_units.h"
 #include "app/window_icon.h"
 #include "discovery/broadcast_search.h"
 #include "discovery/column_sort.h"

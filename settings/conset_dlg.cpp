@@ -1,7 +1,6 @@
 #include "settings/conset_dlg.h"
 
 #include <QCheckBox>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/qt/dialog_units.h"
 #include "platform/qt/qt_control.h"
 #include "platform/qt/qt_list_view.h"
 #include "settings/conset_adapters.h"
@@ -22,31 +22,7 @@
 
 namespace {
 
-constexpr int kTemplatePointSize = 8;
 constexpr int kColumnPixels = 115;
-
-// Dialog-template units for the dialog's font: a horizontal unit is a quarter of the average
-// letter width, a vertical unit an eighth of the line height.
-class TemplateUnits {
-  public:
-    explicit TemplateUnits(const QFont& font) {
-        const QFontMetrics metrics(font);
-        const int letters = metrics.horizontalAdvance(
-            QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-        m_baseWidth = (letters / 26 + 1) / 2;
-        m_baseHeight = metrics.height();
-    }
-
-    int X(int units) const { return (units * m_baseWidth + 2) / 4; }
-    int Y(int units) const { return (units * m_baseHeight + 4) / 8; }
-    QRect Rect(int x, int y, int width, int height) const {
-        return QRect(X(x), Y(y), X(x + width) - X(x), Y(y + height) - Y(y));
-    }
-
-  private:
-    int m_baseWidth = 0;
-    int m_baseHeight = 0;
-};
 
 CConsetDlg::MessageBoxHook& MessageBoxHookSlot() {
     static CConsetDlg::MessageBoxHook s_hook;
@@ -64,10 +40,7 @@ CConsetDlg::CConsetDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Configuration Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    QFont templateFont = font();
-    templateFont.setStyleHint(QFont::SansSerif);
-    templateFont.setPointSize(kTemplatePointSize);
-    setFont(templateFont);
+    setFont(vindle::DialogTemplateFont());
 
     BuildControls();
 
@@ -101,10 +74,10 @@ CConsetDlg::~CConsetDlg() = default;
 
 // Template 132, in template order (which is also the tab order), in its states at creation.
 void CConsetDlg::BuildControls() {
-    const TemplateUnits units(font());
+    const vindle::DialogUnits units(font());
     auto place = [&](QWidget* widget, const char* name, int x, int y, int width, int height) {
         widget->setObjectName(QString::fromLatin1(name));
-        widget->setGeometry(units.Rect(x, y, width, height));
+        widget->setGeometry(units.ToPixels(x, y, width, height));
     };
     auto label = [&](const char* text, const char* name, int x, int y, int width, int height) {
         auto* widget = new QLabel(QString::fromLatin1(text), this);
@@ -158,7 +131,7 @@ void CConsetDlg::BuildControls() {
 
     label("Timeout (sec)            :", "timeoutLabel", 35, 181, 71, 8);
 
-    setFixedSize(units.X(200), units.Y(238));
+    setFixedSize(units.ToPixels(200, 238));
 }
 
 void CConsetDlg::OnInitDialog() {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -286,6 +287,51 @@ void CheckRows(FakeListView& list, const std::set<Ipv4Address>& senders, int sta
     }
 }
 
+bool Answers(const FakeReply& reply, std::int64_t withinMicros) {
+    return (reply.behaviour == ReplyBehaviour::Normal ||
+            reply.behaviour == ReplyBehaviour::Twice) &&
+           reply.delayMicros <= withinMicros;
+}
+
+template <std::size_t N>
+std::string TextOf(const std::array<std::uint8_t, N>& bytes) {
+    const auto end = std::find(bytes.begin(), bytes.end(), 0);
+    return std::string(bytes.begin(), end);
+}
+
+// On a quiet broadcast search (no stray datagrams, no failures, status "Enabled" throughout)
+// every printer that answers the discovery request within T and the serial number request within
+// the probe's second, with a model and a serial number, and whose address no other printer
+// shares, is listed with its own texts, however many printers there are.
+void CheckEveryAnsweringPrinterListed(FakeListView& list, const std::vector<FakePrinter>& printers,
+                                      int timeoutSeconds) {
+    constexpr std::int64_t kSecond = 1000000;
+    std::map<std::string, FakeListView::Row> rows;
+    for (const FakeListView::Row& row : list.Rows()) {
+        rows[row.texts[0]] = row;
+    }
+    for (const FakePrinter& printer : printers) {
+        const auto sharing = std::count_if(printers.begin(), printers.end(), [&](const auto& p) {
+            return p.address == printer.address;
+        });
+        const ReplyBehaviour mac = printer.macAddress.behaviour;
+        if (sharing != 1 || !Answers(printer.discovery, timeoutSeconds * kSecond) ||
+            !Answers(printer.serialNo, kSecond) || printer.model[0] == 0 ||
+            printer.serial[0] == 0 || mac == ReplyBehaviour::WrongHead ||
+            mac == ReplyBehaviour::Custom) {
+            continue;
+        }
+        const auto row = rows.find(FormatIpv4(printer.address));
+        FUZZ_CHECK(row != rows.end(), "an answering printer is listed");
+        FUZZ_CHECK(row->second.texts[2] == TextOf(printer.model), "listed with its model number");
+        FUZZ_CHECK(row->second.texts[3] == TextOf(printer.serial), "listed with its serial number");
+        const std::uint8_t zeros[6] = {};
+        const std::string macText =
+            FormatMacAddress(Answers(printer.macAddress, kSecond) ? printer.mac.data() : zeros);
+        FUZZ_CHECK(row->second.texts[1] == macText, "listed with its MAC address or zeros");
+    }
+}
+
 // --- One input ----------------------------------------------------------------------------
 
 void RunScenario(ByteScript& script) {
@@ -317,6 +363,7 @@ void RunScenario(ByteScript& script) {
     FakeListView list;
     FakeControl retrieve(false);
     std::set<Ipv4Address> senders;
+    std::vector<FakePrinter> printers;
 
     std::string addresses;
     std::string masks;
@@ -366,6 +413,7 @@ void RunScenario(ByteScript& script) {
         FillArray(printer.mac, script);
         senders.insert(printer.address);
         fake.AddPrinter(printer);
+        printers.push_back(printer);
     }
 
     // Datagrams nobody asked for: most to the search socket, the others to probe sockets
@@ -435,6 +483,9 @@ void RunScenario(ByteScript& script) {
         }
     }
     CheckRows(list, senders, statusChoice, statusChanges);
+    if (!specified && statusChoice == 0 && !statusChanges && injectedCount == 0 && !failures) {
+        CheckEveryAnsweringPrinterListed(list, printers, timeoutSeconds);
+    }
 }
 
 }  // namespace

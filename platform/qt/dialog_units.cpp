@@ -1,4 +1,4 @@
-#include "app/dialog_units.h"
+#include "platform/qt/dialog_units.h"
 
 #include <QFontMetrics>
 
