@@ -3,8 +3,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "platform/qt/dialog_units.h"
 #include "app/window_icon.h"
+#include "platform/qt/dialog_units.h"
 
 namespace {
 

@@ -4,7 +4,7 @@ namespace vindle {
 
 // A control that can be enabled and disabled (a push button, a list, an edit field...).
 class Control {
-public:
+  public:
     virtual ~Control() = default;
 
     virtual void SetEnabled(bool enabled) = 0;

@@ -18,7 +18,7 @@ struct ListRowState {
 // A report-style list of rows with text columns. Texts are byte strings: each byte is one
 // character of the list (Latin-1), so every byte a printer sends is shown and compared as itself.
 class ListView {
-public:
+  public:
     virtual ~ListView() = default;
 
     virtual int ItemCount() = 0;

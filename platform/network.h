@@ -21,7 +21,7 @@ struct WaitTime {
 
 // One UDP/IPv4 socket. It is never bound explicitly: the first send picks its local port.
 class UdpSocket {
-public:
+  public:
     virtual ~UdpSocket() = default;
 
     virtual bool EnableBroadcast() = 0;
@@ -38,7 +38,7 @@ public:
 // Opens sockets. Shutdown() makes every pending and later wait fail at once and every later
 // open and send fail, so that a closing window ends a running search without sending more.
 class Network {
-public:
+  public:
     virtual ~Network() = default;
 
     // nullptr when no socket can be opened.
