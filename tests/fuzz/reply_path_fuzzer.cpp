@@ -302,7 +302,9 @@ std::string TextOf(const std::array<std::uint8_t, N>& bytes) {
 // On a quiet broadcast search (no stray datagrams, no failures, status "Enabled" throughout)
 // every printer that answers the discovery request within T and the serial number request within
 // the probe's second, with a model and a serial number, and whose address no other printer
-// shares, is listed with its own texts, however many printers there are.
+// shares, is listed with its own texts, however many printers there are. (A repeated serial
+// number answer is left out: the probe reads it in place of the MAC answer and drops the device,
+// as the protocol prescribes for an answer with the wrong head.)
 void CheckEveryAnsweringPrinterListed(FakeListView& list, const std::vector<FakePrinter>& printers,
                                       int timeoutSeconds) {
     constexpr std::int64_t kSecond = 1000000;
@@ -316,12 +318,16 @@ void CheckEveryAnsweringPrinterListed(FakeListView& list, const std::vector<Fake
         });
         const ReplyBehaviour mac = printer.macAddress.behaviour;
         if (sharing != 1 || !Answers(printer.discovery, timeoutSeconds * kSecond) ||
-            !Answers(printer.serialNo, kSecond) || printer.model[0] == 0 ||
+            !Answers(printer.serialNo, kSecond) ||
+            printer.serialNo.behaviour == ReplyBehaviour::Twice || printer.model[0] == 0 ||
             printer.serial[0] == 0 || mac == ReplyBehaviour::WrongHead ||
             mac == ReplyBehaviour::Custom) {
             continue;
         }
         const auto row = rows.find(FormatIpv4(printer.address));
+        if (row == rows.end() || g_verbose) {
+            std::fprintf(stderr, "expected in the list: %s\n", FormatIpv4(printer.address).c_str());
+        }
         FUZZ_CHECK(row != rows.end(), "an answering printer is listed");
         FUZZ_CHECK(row->second.texts[2] == TextOf(printer.model), "listed with its model number");
         FUZZ_CHECK(row->second.texts[3] == TextOf(printer.serial), "listed with its serial number");
@@ -414,6 +420,18 @@ void RunScenario(ByteScript& script) {
         senders.insert(printer.address);
         fake.AddPrinter(printer);
         printers.push_back(printer);
+        if (g_verbose) {
+            std::fprintf(stderr,
+                         "printer %s/%d \"%s\" \"%s\": kinds %d/%d/%d after %lld/%lld/%lld us\n",
+                         FormatIpv4(printer.address).c_str(), printer.prefixLength,
+                         TextOf(printer.model).c_str(), TextOf(printer.serial).c_str(),
+                         static_cast<int>(printer.discovery.behaviour),
+                         static_cast<int>(printer.serialNo.behaviour),
+                         static_cast<int>(printer.macAddress.behaviour),
+                         static_cast<long long>(printer.discovery.delayMicros),
+                         static_cast<long long>(printer.serialNo.delayMicros),
+                         static_cast<long long>(printer.macAddress.delayMicros));
+        }
     }
 
     // Datagrams nobody asked for: most to the search socket, the others to probe sockets
@@ -477,6 +495,18 @@ void RunScenario(ByteScript& script) {
         std::fprintf(stderr, "%s search, T=%d: %zu sends, %lld us, rows:\n",
                      specified ? "specified" : "broadcast", timeoutSeconds, fake.Sends().size(),
                      static_cast<long long>(fake.Now()));
+        if (std::getenv("VINDLE_FUZZ_TRACE") != nullptr) {
+            for (const FakeNetwork::SendRecord& send : fake.Sends()) {
+                std::fprintf(stderr, "  send %lld us port %u -> %s kind %d seq %d\n",
+                             static_cast<long long>(send.timeMicros), send.sourcePort,
+                             FormatIpv4(send.destination).c_str(), send.bytes[0], send.bytes[1]);
+            }
+            for (const FakeNetwork::ReceiveRecord& receive : fake.Receives()) {
+                std::fprintf(stderr, "  receive %lld us port %u: %d\n",
+                             static_cast<long long>(receive.timeMicros), receive.port,
+                             receive.result);
+            }
+        }
         for (const FakeListView::Row& row : list.Rows()) {
             std::fprintf(stderr, "  %s  %s  %s  %s\n", row.texts[0].c_str(), row.texts[1].c_str(),
                          row.texts[2].c_str(), row.texts[3].c_str());

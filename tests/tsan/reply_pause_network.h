@@ -1,0 +1,43 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "platform/network.h"
+
+namespace vindle::test {
+
+// Pauses a search between two replies. The first socket opened on this network is taken to be
+// the search's own socket; its wait number PauseBeforeWait(n) (counting from 1) blocks for real
+// until Resume() or Shutdown(). By then the worker has handled the replies of the earlier waits
+// completely, so a test can act on the window at that exact point and let the search go on.
+// Everything else goes to `inner`.
+class ReplyPauseNetwork : public Network {
+  public:
+    explicit ReplyPauseNetwork(Network& inner) : m_inner(inner) {}
+
+    std::unique_ptr<UdpSocket> OpenUdpSocket() override;
+    void Shutdown() override;
+
+    void PauseBeforeWait(int waitNumber);
+    bool IsPaused();
+    void Resume();
+
+  private:
+    class PausingSocket;
+
+    void OnSearchWait();
+
+    Network& m_inner;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_searchSocketOpened = false;
+    int m_searchWaits = 0;
+    int m_pauseAt = 0;
+    bool m_paused = false;
+    bool m_shutDown = false;
+};
+
+}  // namespace vindle::test
