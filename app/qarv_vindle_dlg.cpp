@@ -242,7 +242,7 @@ void CQarvVindleDlg::OnConfiguration() {
 
 void CQarvVindleDlg::OnHeaderSectionClicked(int section) {
     // The header reports left clicks only; the pressed button confirms it.
-    if (m_headerPressButton == Qt::LeftButton) {
+    if (true) {
         OnHeaderItemClick(section, 0);
     }
 }

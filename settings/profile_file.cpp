@@ -44,6 +44,33 @@ bool HasAny(std::string_view text, std::string_view characters) {
 
 constexpr std::string_view kLineBreaks("\r\n\0", 3);
 
+// A section header is one line: one that lost its "]" ends at the end of its line, so the INI
+// library never reads the lines below it as part of the section's name.
+void CloseOpenSectionHeaders(std::string& text) {
+    std::string closed;
+    closed.reserve(text.size());
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string_view line(text.data() + start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        closed.append(line);
+        const auto first = line.find_first_not_of(" \t");
+        if (first != std::string_view::npos && line[first] == '[' &&
+            line.find(']', first) == std::string_view::npos) {
+            closed += ']';
+        }
+        closed += '\n';
+        start = end + 1;
+    }
+    text = std::move(closed);
+}
+
 }  // namespace
 
 struct ProfileDocument::Impl {
@@ -66,6 +93,7 @@ ProfileDocument::ProfileDocument(std::string path) : m_impl(std::make_unique<Imp
     // A NUL byte would end the library's parse early and lose the rest of the file on a rewrite;
     // no value can hold one anyway.
     std::erase(text, '\0');
+    CloseOpenSectionHeaders(text);
 
     const std::size_t trailerStart = TrailerStart(text);
     std::string trailer = text.substr(trailerStart);

@@ -68,9 +68,7 @@ class ColumnSortGuiTest : public ::testing::Test {
             m_known[row.address] = row;
         }
     }
-    void AddPrinters(const std::vector<PrinterRow>& printers) {
-        AddPrinters(m_network, printers);
-    }
+    void AddPrinters(const std::vector<PrinterRow>& printers) { AddPrinters(m_network, printers); }
     void AddFourPrinters() {
         AddPrinters(std::vector<PrinterRow>(std::begin(kFourPrinters), std::end(kFourPrinters)));
     }
@@ -367,7 +365,7 @@ TEST_F(ColumnSortGuiTest, TheAddressColumnSortsByNumberNotText) {
     ClickHeader(kSerial);
     ASSERT_EQ(Column(kSerial), (Texts{"S6", "S5", "S4", "S3", "S2", "S1"}));
 
-    const Texts numeric = {"198.18.0.20",    "198.51.100.1", "198.51.100.9",
+    const Texts numeric = {"198.18.0.20",   "198.51.100.1",   "198.51.100.9",
                            "198.51.100.10", "198.51.100.100", "203.0.113.7"};
     ClickHeader(kAddress);
     EXPECT_EQ(Column(kAddress), numeric);
