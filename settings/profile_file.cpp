@@ -45,20 +45,20 @@ bool HasAny(std::string_view text, std::string_view characters) {
 constexpr std::string_view kLineBreaks("\r\n\0", 3);
 
 // A section header is one line: one that lost its "]" ends at the end of its line, so the INI
-// library never reads the lines below it as part of the section's name.
+// library never reads the lines below it as part of the section's name. Lines end at LF, CRLF
+// or a lone CR (old Macintosh files), and a UTF-8 byte-order mark before the first is dropped;
+// the text comes back with LF line ends.
 void CloseOpenSectionHeaders(std::string& text) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    std::string_view rest(text);
+    if (rest.starts_with(kByteOrderMark)) {
+        rest.remove_prefix(kByteOrderMark.size());
+    }
     std::string closed;
-    closed.reserve(text.size());
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string_view line(text.data() + start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    closed.reserve(text.size() + 1);
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
+        const std::string_view line = rest.substr(0, end);
         closed.append(line);
         const auto first = line.find_first_not_of(" \t");
         if (first != std::string_view::npos && line[first] == '[' &&
@@ -66,7 +66,12 @@ void CloseOpenSectionHeaders(std::string& text) {
             closed += ']';
         }
         closed += '\n';
-        start = end + 1;
+        rest.remove_prefix(end);
+        if (rest.starts_with("\r\n")) {
+            rest.remove_prefix(2);
+        } else if (!rest.empty()) {
+            rest.remove_prefix(1);
+        }
     }
     text = std::move(closed);
 }

@@ -2,19 +2,14 @@
 
 namespace vindle {
 
-namespace {
-
-bool IsColumn(int column) {
-    return column >= 0 && column < FakeListView::kColumnCount;
-}
-
-}  // namespace
-
-void FakeListView::RunHook(const char* operation) {
+void FakeListView::Before(const char* operation, int Counters::*counter) {
     std::function<void(const char*)> hook;
     {
         std::lock_guard lock(m_mutex);
         hook = m_beforeOperation;
+        if (counter != nullptr) {
+            ++(m_counters.*counter);
+        }
     }
     if (hook) {
         hook(operation);
@@ -22,139 +17,76 @@ void FakeListView::RunHook(const char* operation) {
 }
 
 int FakeListView::ItemCount() {
-    RunHook("ItemCount");
-    std::lock_guard lock(m_mutex);
-    ++m_counters.itemCount;
-    return static_cast<int>(m_rows.size());
+    Before("ItemCount", &Counters::itemCount);
+    return MemoryListView::ItemCount();
 }
 
 std::string FakeListView::ItemText(int row, int column) {
-    RunHook("ItemText");
-    std::lock_guard lock(m_mutex);
-    ++m_counters.itemText;
-    if (row < 0 || row >= static_cast<int>(m_rows.size()) || !IsColumn(column)) {
-        return {};
-    }
-    return m_rows[row].texts[column];
+    Before("ItemText", &Counters::itemText);
+    return MemoryListView::ItemText(row, column);
 }
 
 int FakeListView::InsertItem(int position, const std::string& text) {
-    RunHook("InsertItem");
-    std::lock_guard lock(m_mutex);
-    ++m_counters.insertItem;
-    if (position < 0) {
-        return -1;
-    }
-    const int count = static_cast<int>(m_rows.size());
-    const int index = position > count ? count : position;
-    Row row;
-    row.texts[0] = text;
-    m_rows.insert(m_rows.begin() + index, row);
-    return index;
+    Before("InsertItem", &Counters::insertItem);
+    return MemoryListView::InsertItem(position, text);
 }
 
 void FakeListView::SetItemText(int row, int column, const std::string& text) {
-    RunHook("SetItemText");
-    std::lock_guard lock(m_mutex);
-    ++m_counters.setItemText;
-    if (row < 0 || row >= static_cast<int>(m_rows.size()) || !IsColumn(column)) {
-        return;
-    }
-    m_rows[row].texts[column] = text;
+    Before("SetItemText", &Counters::setItemText);
+    MemoryListView::SetItemText(row, column, text);
 }
 
 void FakeListView::DeleteItem(int row) {
-    RunHook("DeleteItem");
-    std::lock_guard lock(m_mutex);
-    ++m_counters.deleteItem;
-    if (row < 0 || row >= static_cast<int>(m_rows.size())) {
-        return;
-    }
-    m_rows.erase(m_rows.begin() + row);
+    Before("DeleteItem", &Counters::deleteItem);
+    MemoryListView::DeleteItem(row);
 }
 
 void FakeListView::DeleteAllItems() {
-    RunHook("DeleteAllItems");
-    std::lock_guard lock(m_mutex);
-    ++m_counters.deleteAllItems;
-    m_rows.clear();
+    Before("DeleteAllItems", &Counters::deleteAllItems);
+    MemoryListView::DeleteAllItems();
 }
 
 int FakeListView::NextSelected(int start) {
-    RunHook("NextSelected");
-    std::lock_guard lock(m_mutex);
-    const int first = start < 0 ? 0 : start + 1;
-    for (int row = first; row < static_cast<int>(m_rows.size()); ++row) {
-        if (m_rows[row].state.selected) {
-            return row;
-        }
-    }
-    return -1;
+    Before("NextSelected", nullptr);
+    return MemoryListView::NextSelected(start);
 }
 
 int FakeListView::SelectedCount() {
-    RunHook("SelectedCount");
-    std::lock_guard lock(m_mutex);
-    int count = 0;
-    for (const Row& row : m_rows) {
-        count += row.state.selected ? 1 : 0;
-    }
-    return count;
+    Before("SelectedCount", nullptr);
+    return MemoryListView::SelectedCount();
 }
 
 ListRowState FakeListView::RowState(int row) {
-    RunHook("RowState");
-    std::lock_guard lock(m_mutex);
-    ++m_counters.rowState;
-    if (row < 0 || row >= static_cast<int>(m_rows.size())) {
-        return {};
-    }
-    return m_rows[row].state;
+    Before("RowState", &Counters::rowState);
+    return MemoryListView::RowState(row);
 }
 
 void FakeListView::SetRowState(int row, const ListRowState& state) {
-    RunHook("SetRowState");
-    std::lock_guard lock(m_mutex);
-    ++m_counters.setRowState;
-    if (row < 0 || row >= static_cast<int>(m_rows.size())) {
-        return;
-    }
-    m_rows[row].state = state;
-}
-
-std::vector<FakeListView::Row> FakeListView::Rows() {
-    std::lock_guard lock(m_mutex);
-    return m_rows;
+    Before("SetRowState", &Counters::setRowState);
+    MemoryListView::SetRowState(row, state);
 }
 
 std::vector<std::string> FakeListView::ColumnTexts(int column) {
-    std::lock_guard lock(m_mutex);
     std::vector<std::string> texts;
-    if (!IsColumn(column)) {
+    if (column < 0 || column >= kColumnCount) {
         return texts;
     }
-    for (const Row& row : m_rows) {
+    for (const Row& row : Rows()) {
         texts.push_back(row.texts[column]);
     }
     return texts;
 }
 
-void FakeListView::AppendRow(const std::array<std::string, kColumnCount>& texts) {
-    std::lock_guard lock(m_mutex);
-    m_rows.push_back(Row{texts, {}});
-}
-
 void FakeListView::Select(int row, bool selected) {
-    std::lock_guard lock(m_mutex);
-    if (row >= 0 && row < static_cast<int>(m_rows.size())) {
-        m_rows[row].state.selected = selected;
-    }
+    ListRowState state = MemoryListView::RowState(row);
+    state.selected = selected;
+    MemoryListView::SetRowState(row, state);
 }
 
 void FakeListView::ClearSelection() {
-    std::lock_guard lock(m_mutex);
-    for (Row& row : m_rows) {
-        row.state.selected = false;
+    const int count = MemoryListView::ItemCount();
+    for (int row = 0; row < count; ++row) {
+        Select(row, false);
     }
 }
 
