@@ -328,7 +328,7 @@ TEST_F(GuiSearchUnderFloodTest, ListsEveryPrinterKeepsTheWindowLiveAndMemoryFlat
 
 int main(int argc, char** argv) {
     std::string reason;
-    if (!vindle::flood_test::InsideLanSandbox(reason)) {
+    if (!vindle::InsideLanSandbox(reason)) {
         std::fprintf(stderr,
                      "%s: not inside scripts/lan-sandbox (%s); refusing to touch a real network. "
                      "Run it as: scripts/lan-sandbox --printers-conf %s -- %s\n",

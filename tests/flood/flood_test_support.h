@@ -9,14 +9,11 @@
 #include <vector>
 
 #include "platform/network.h"
+#include "tests/net/sandbox_check.h"
 
 namespace vindle::flood_test {
 
 constexpr int kSkipStatus = 77;
-
-// True only inside scripts/lan-sandbox's namespace: the marker is set, the operator's address
-// exists, and no interface but loopback and the sandbox's veth pair is present.
-bool InsideLanSandbox(std::string& reason);
 
 // The printer simulator as a child process, its standard error going to a file.
 class SimulatorProcess {

@@ -5,7 +5,6 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <ifaddrs.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include <string>
 
 #include "platform/posix/posix_network.h"
+#include "tests/net/sandbox_check.h"
 
 namespace vindle::lan_test {
 
@@ -24,42 +24,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kSkipStatus = 77;
-constexpr Ipv4Address kOperatorAddress = Ip(198, 51, 100, 2);
 constexpr Ipv4Address kReadinessPrinter = Ip(198, 51, 100, 10);
-
-// True only in the sandbox's namespace: the marker is set, the operator's address exists, and
-// no interface but loopback and the sandbox's veth pair is present.
-bool InsideLanSandbox(std::string& reason) {
-    const char* marker = std::getenv("VINDLE_LAN_SANDBOX");
-    if (marker == nullptr || std::string(marker) != "1") {
-        reason = "VINDLE_LAN_SANDBOX is not set";
-        return false;
-    }
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0) {
-        reason = "cannot list the interfaces";
-        return false;
-    }
-    bool operatorFound = false;
-    bool foreignInterface = false;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        const std::string name = entry->ifa_name;
-        if (name != "lo" && name != "vindle-op" && name != "vindle-peer") {
-            foreignInterface = true;
-            reason = "interface " + name + " is present";
-        }
-        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET &&
-            ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr) ==
-                kOperatorAddress) {
-            operatorFound = true;
-        }
-    }
-    ::freeifaddrs(list);
-    if (!foreignInterface && !operatorFound) {
-        reason = "the operator's address 198.51.100.2 is missing";
-    }
-    return operatorFound && !foreignInterface;
-}
 
 // The simulator as a child process for the whole test program.
 class SimulatorEnvironment : public ::testing::Environment {
@@ -143,7 +108,7 @@ std::vector<std::uint8_t> RequestOfKind(int kind) {
 
 int main(int argc, char** argv) {
     std::string reason;
-    if (!vindle::lan_test::InsideLanSandbox(reason)) {
+    if (!vindle::InsideLanSandbox(reason)) {
         std::fprintf(stderr,
                      "%s: not inside scripts/lan-sandbox (%s); refusing to touch a real network. "
                      "Run it as: scripts/lan-sandbox --printers-conf %s -- %s\n",

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace vindle {
+
+// True only inside scripts/lan-sandbox's namespace: its marker is set, the operator's address
+// 198.51.100.2 exists, and no interface but loopback and the sandbox's veth pair is present.
+// Otherwise `reason` says why, and a test must send nothing.
+bool InsideLanSandbox(std::string& reason);
+
+}  // namespace vindle
