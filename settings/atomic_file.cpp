@@ -1,12 +1,15 @@
 #include "settings/atomic_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <filesystem>
 #include <string>
 
 namespace vindle {
@@ -77,10 +80,42 @@ bool WriteAll(int fd, std::string_view contents) {
     return true;
 }
 
+std::string TempPrefix(const std::string& target) {
+    return "." + BaseName(target) + ".tmp-";
+}
+
+// A save killed between creating its temporary file and renaming it leaves the file behind.
+// Those of processes that no longer exist are removed, so crashes never pile them up; those of
+// a live process (another save under way) are left alone.
+void RemoveStaleTemps(const std::string& target) {
+    namespace fs = std::filesystem;
+    const std::string prefix = TempPrefix(target);
+    std::error_code error;
+    for (fs::directory_iterator entry(ParentDirectory(target), error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (!name.starts_with(prefix)) {
+            continue;
+        }
+        const char* digits = name.c_str() + prefix.size();
+        pid_t pid = 0;
+        const auto [next, status] = std::from_chars(digits, name.c_str() + name.size(), pid);
+        if (status != std::errc() || next == digits || *next != '-' || pid <= 0 ||
+            pid == getpid()) {
+            continue;
+        }
+        if (kill(pid, 0) != 0 && errno == ESRCH) {
+            std::error_code ignored;
+            fs::remove(entry->path(), ignored);
+        }
+    }
+}
+
 int CreateTempBeside(const std::string& target, std::string& tempPath) {
     static std::atomic<unsigned> s_counter{0};
-    const std::string prefix = ParentDirectory(target) + "/." + BaseName(target) + ".tmp-" +
-                               std::to_string(getpid()) + "-";
+    RemoveStaleTemps(target);
+    const std::string prefix =
+        ParentDirectory(target) + "/" + TempPrefix(target) + std::to_string(getpid()) + "-";
     for (int attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
         tempPath = prefix + std::to_string(s_counter.fetch_add(1));
         const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
