@@ -12,22 +12,31 @@ namespace {
 
 // A hand-edited section header that lost its "]": the INI library filed the key below it under a
 // section named by both lines, and every save wrote that name back as two lines, one more each
-// time ("[BroadCast", "Status]", "Status]", ...).
-TEST(FuzzRegressionTest, HeaderWithoutClosingBracketDoesNotGrowTheFileOnEverySave) {
-    ScopedTempDir directory;
-    WriteFile(kSettingsFileName, "[BroadCast\nStatus=Enabled\n[TimeOut]\nTimeVal=6\n");
-    const AddressEntry entries[] = {{"198.51.100.0", "255.255.255.0"}};
+// time ("[BroadCast", "Status]", "Status]", ...). The header must end at its line however the
+// line ends: the library also ends a line at a lone carriage return (an old Macintosh line end),
+// and it skips a UTF-8 byte-order mark (as Notepad writes) before the first line.
+TEST(FuzzRegressionTest, HeaderWithoutClosingBracketEndsAtItsLineAndSavesSettle) {
+    for (const char* text : {"[BroadCast\nStatus=Enabled\n[TimeOut]\nTimeVal=6\n",
+                             "[BroadCast\rStatus=Enabled\n[TimeOut]\nTimeVal=6\n",
+                             "\xEF\xBB\xBF[BroadCast\nStatus=Enabled\n[TimeOut]\nTimeVal=6\n"}) {
+        SCOPED_TRACE(text);
+        ScopedTempDir directory;
+        WriteFile(kSettingsFileName, text);
+        EXPECT_EQ(ReadBroadcastStatus(), "Enabled");
 
-    WriteSettings(entries, 1, 10, "Enabled");
-    const std::string firstSave = ReadFile(kSettingsFileName);
-    WriteSettings(entries, 1, 10, "Enabled");
-    WriteSettings(entries, 1, 10, "Enabled");
+        const AddressEntry entries[] = {{"198.51.100.0", "255.255.255.0"}};
 
-    EXPECT_EQ(ReadFile(kSettingsFileName), firstSave);
-    EXPECT_EQ(ReadSearchMode(), SearchMode::Specified);
-    int seconds = 0;
-    ReadTimeout(seconds);
-    EXPECT_EQ(seconds, 10);
+        WriteSettings(entries, 1, 10, "Enabled");
+        const std::string firstSave = ReadFile(kSettingsFileName);
+        WriteSettings(entries, 1, 10, "Enabled");
+        WriteSettings(entries, 1, 10, "Enabled");
+
+        EXPECT_EQ(ReadFile(kSettingsFileName), firstSave);
+        EXPECT_EQ(ReadSearchMode(), SearchMode::Specified);
+        int seconds = 0;
+        ReadTimeout(seconds);
+        EXPECT_EQ(seconds, 10);
+    }
 }
 
 }  // namespace
