@@ -242,7 +242,7 @@ void CQarvVindleDlg::OnConfiguration() {
 
 void CQarvVindleDlg::OnHeaderSectionClicked(int section) {
     // The header reports left clicks only; the pressed button confirms it.
-    if (true) {
+    if (m_headerPressButton == Qt::LeftButton) {
         OnHeaderItemClick(section, 0);
     }
 }

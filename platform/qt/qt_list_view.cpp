@@ -146,7 +146,7 @@ void QtListView::SetRowState(int row, const ListRowState& state) {
         const QModelIndex index = m_tree->indexFromItem(item);
         // The current item moves without touching the selection; the selection is set on its own.
         if (state.focused) {
-            (void)index;
+            selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
         } else if (m_tree->currentItem() == item) {
             selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
         }

@@ -162,6 +162,8 @@ class ColumnSortGuiTest : public ::testing::Test {
 
     ScopedTempDir m_dir;
     FakeNetwork m_network;
+    // Lets a test stop the search between two replies; the window must not outlive it.
+    test::ReplyPauseNetwork m_pause{m_network};
     std::map<std::string, PrinterRow> m_known;
     std::unique_ptr<CQarvVindleDlg> m_dlg;
 };
@@ -389,12 +391,11 @@ TEST_F(ColumnSortGuiTest, RowsFoundAfterASortArePlacedByAddressAmongTheSortedRow
         {"198.51.100.20", "QV-3", "SN-C", 0x20},
         {"198.51.100.40", "QV-4", "SN-D", 0x40},
     });
-    test::ReplyPauseNetwork pause(m_network);
     // Paused before the third wait: two replies are listed, two are still to come.
-    pause.PauseBeforeWait(3);
-    Open(pause);
+    m_pause.PauseBeforeWait(3);
+    Open(m_pause);
     QTest::mouseClick(Retrieve(), Qt::LeftButton);
-    ASSERT_TRUE(test::ProcessEventsUntil([&] { return pause.IsPaused(); }));
+    ASSERT_TRUE(test::ProcessEventsUntil([&] { return m_pause.IsPaused(); }));
     ASSERT_FALSE(Retrieve()->isEnabled());
     ASSERT_EQ(Column(kAddress), (Texts{"198.51.100.10", "198.51.100.30"}));
 
@@ -402,7 +403,7 @@ TEST_F(ColumnSortGuiTest, RowsFoundAfterASortArePlacedByAddressAmongTheSortedRow
     ASSERT_EQ(Column(kAddress), (Texts{"198.51.100.30", "198.51.100.10"}));
     ClickRow(1);  // 198.51.100.10
 
-    pause.Resume();
+    m_pause.Resume();
     ASSERT_TRUE(test::ProcessEventsUntil([this] { return Retrieve()->isEnabled(); }));
     // .20 goes above the first row with a higher address (.30, now on top); .40 finds none
     // higher and goes last. Nothing re-sorts the list.
