@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/ipv4_text.h"
+#include "discovery/device_table.h"
 
 namespace vindle {
 
@@ -17,14 +17,8 @@ int CompareBytes(const std::string& a, const std::string& b) {
 }  // namespace
 
 int CompareSortKeys(int column, const std::string& a, const std::string& b) {
-    if (column == kAddressColumn) {
-        const auto addressA = ParseIpv4(a);
-        const auto addressB = ParseIpv4(b);
-        if (addressA && addressB) {
-            return (*addressA > *addressB) - (*addressA < *addressB);
-        }
-    }
-    return CompareBytes(a, b);
+    // Addresses compare octet by octet, the order in which the searches place rows.
+    return column == kAddressColumn ? CompareAddressTexts(a, b) : CompareBytes(a, b);
 }
 
 void SortByColumn(ListView& list, int column, bool ascending) {
