@@ -18,12 +18,12 @@
 
 #include "app/about_dlg.h"
 #include "app/configuration_command.h"
-#include "platform/qt/dialog_units.h"
 #include "app/window_icon.h"
 #include "discovery/broadcast_search.h"
 #include "discovery/column_sort.h"
 #include "discovery/search_context.h"
 #include "discovery/specified_search.h"
+#include "platform/qt/dialog_units.h"
 #include "platform/qt/qt_control.h"
 #include "platform/qt/qt_list_view.h"
 #include "settings/settings_file.h"
