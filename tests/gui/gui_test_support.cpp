@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include "platform/forwarding_socket.h"
+
 namespace vindle::test {
 
 UrlRecorder::UrlRecorder() {
@@ -51,27 +53,18 @@ bool ShowAndActivate(QWidget& window) {
     return QTest::qWaitForWindowExposed(&window) && QTest::qWaitForWindowActive(&window);
 }
 
-class ProbeHoldNetwork::HeldSocket : public UdpSocket {
+class ProbeHoldNetwork::HeldSocket : public ForwardingUdpSocket {
   public:
     HeldSocket(ProbeHoldNetwork& owner, std::unique_ptr<UdpSocket> inner)
-        : m_owner(owner), m_inner(std::move(inner)) {}
+        : ForwardingUdpSocket(std::move(inner)), m_owner(owner) {}
 
-    bool EnableBroadcast() override { return m_inner->EnableBroadcast(); }
-    bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
-                std::size_t size) override {
-        return m_inner->SendTo(address, port, data, size);
-    }
     int WaitReadable(WaitTime limit) override {
         m_owner.HoldUntilShutdown();
-        return m_inner->WaitReadable(limit);
-    }
-    int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
-        return m_inner->ReceiveFrom(buffer, capacity, sender);
+        return ForwardingUdpSocket::WaitReadable(limit);
     }
 
   private:
     ProbeHoldNetwork& m_owner;
-    std::unique_ptr<UdpSocket> m_inner;
 };
 
 std::unique_ptr<UdpSocket> ProbeHoldNetwork::OpenUdpSocket() {

@@ -2,29 +2,22 @@
 
 #include <utility>
 
+#include "platform/forwarding_socket.h"
+
 namespace vindle::test {
 
-class ReplyPauseNetwork::PausingSocket : public UdpSocket {
+class ReplyPauseNetwork::PausingSocket : public ForwardingUdpSocket {
   public:
     PausingSocket(ReplyPauseNetwork& owner, std::unique_ptr<UdpSocket> inner)
-        : m_owner(owner), m_inner(std::move(inner)) {}
+        : ForwardingUdpSocket(std::move(inner)), m_owner(owner) {}
 
-    bool EnableBroadcast() override { return m_inner->EnableBroadcast(); }
-    bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
-                std::size_t size) override {
-        return m_inner->SendTo(address, port, data, size);
-    }
     int WaitReadable(WaitTime limit) override {
         m_owner.OnSearchWait();
-        return m_inner->WaitReadable(limit);
-    }
-    int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
-        return m_inner->ReceiveFrom(buffer, capacity, sender);
+        return ForwardingUdpSocket::WaitReadable(limit);
     }
 
   private:
     ReplyPauseNetwork& m_owner;
-    std::unique_ptr<UdpSocket> m_inner;
 };
 
 std::unique_ptr<UdpSocket> ReplyPauseNetwork::OpenUdpSocket() {

@@ -1,34 +1,31 @@
 #include "tools/scan/observed_network.h"
 
+#include "platform/forwarding_socket.h"
+
 namespace vindle {
 
-class ObservedSocket : public UdpSocket {
+class ObservedSocket : public ForwardingUdpSocket {
   public:
     ObservedSocket(ObservedNetwork& network, std::unique_ptr<UdpSocket> inner)
-        : m_network(network), m_inner(std::move(inner)) {}
-
-    bool EnableBroadcast() override { return m_inner->EnableBroadcast(); }
+        : ForwardingUdpSocket(std::move(inner)), m_network(network) {}
 
     bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
                 std::size_t size) override {
         ++m_network.m_sendsTried;
-        const bool sent = m_inner->SendTo(address, port, data, size);
+        const bool sent = ForwardingUdpSocket::SendTo(address, port, data, size);
         if (sent) {
             ++m_network.m_sendsDone;
         }
         return sent;
     }
 
-    int WaitReadable(WaitTime limit) override { return m_inner->WaitReadable(limit); }
-
     int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
         m_network.m_lastDatagram = std::chrono::steady_clock::now().time_since_epoch().count();
-        return m_inner->ReceiveFrom(buffer, capacity, sender);
+        return ForwardingUdpSocket::ReceiveFrom(buffer, capacity, sender);
     }
 
   private:
     ObservedNetwork& m_network;
-    std::unique_ptr<UdpSocket> m_inner;
 };
 
 std::unique_ptr<UdpSocket> ObservedNetwork::OpenUdpSocket() {
