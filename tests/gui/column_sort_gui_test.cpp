@@ -79,22 +79,13 @@ class ColumnSortGuiTest : public ::testing::Test {
     }
     void Open() { Open(m_network); }
 
-    QPushButton* Retrieve() { return m_dlg->findChild<QPushButton*>("retrieveButton"); }
-    QPushButton* Browse() { return m_dlg->findChild<QPushButton*>("browseButton"); }
-    QTreeWidget* List() { return m_dlg->findChild<QTreeWidget*>("deviceList"); }
+    QPushButton* Retrieve() { return test::RetrieveButton(*m_dlg); }
+    QPushButton* Browse() { return test::BrowseButton(*m_dlg); }
+    QTreeWidget* List() { return test::DeviceList(*m_dlg); }
 
-    bool RunSearch() {
-        QTest::mouseClick(Retrieve(), Qt::LeftButton);
-        return test::ProcessEventsUntil([this] { return Retrieve()->isEnabled(); });
-    }
+    bool RunSearch() { return test::RunSearch(*m_dlg); }
 
-    Texts Column(int column) {
-        Texts texts;
-        for (int row = 0; row < List()->topLevelItemCount(); ++row) {
-            texts.push_back(List()->topLevelItem(row)->text(column).toStdString());
-        }
-        return texts;
-    }
+    Texts Column(int column) { return test::ColumnTexts(*List(), column); }
 
     // Every row still holds the four texts of one printer: no swap split a row.
     void ExpectRowsIntact() {
@@ -130,15 +121,10 @@ class ColumnSortGuiTest : public ::testing::Test {
     }
 
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = {}) {
-        const QRect rect = List()->visualItemRect(List()->topLevelItem(row));
-        QTest::mouseClick(List()->viewport(), Qt::LeftButton, modifiers, rect.center());
+        test::ClickRow(*List(), row, modifiers);
     }
-
     void ClickHeader(int column, Qt::MouseButton button = Qt::LeftButton) {
-        QHeaderView* header = List()->header();
-        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
-                        header->height() / 2);
-        QTest::mouseClick(header->viewport(), button, {}, at);
+        test::ClickHeader(*List(), column, button);
     }
 
     // The column's texts sorted by `less`, reversed for a descending order.

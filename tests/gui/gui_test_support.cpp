@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QTest>
 
 #include "platform/forwarding_socket.h"
@@ -51,6 +52,44 @@ bool ShowAndActivate(QWidget& window) {
     window.show();
     window.activateWindow();
     return QTest::qWaitForWindowExposed(&window) && QTest::qWaitForWindowActive(&window);
+}
+
+QPushButton* RetrieveButton(QWidget& window) {
+    return window.findChild<QPushButton*>("retrieveButton");
+}
+
+QPushButton* BrowseButton(QWidget& window) {
+    return window.findChild<QPushButton*>("browseButton");
+}
+
+QTreeWidget* DeviceList(QWidget& window) {
+    return window.findChild<QTreeWidget*>("deviceList");
+}
+
+bool RunSearch(QWidget& window) {
+    QPushButton* retrieve = RetrieveButton(window);
+    QTest::mouseClick(retrieve, Qt::LeftButton);
+    return ProcessEventsUntil([retrieve] { return retrieve->isEnabled(); });
+}
+
+std::vector<std::string> ColumnTexts(QTreeWidget& list, int column) {
+    std::vector<std::string> texts;
+    for (int row = 0; row < list.topLevelItemCount(); ++row) {
+        texts.push_back(list.topLevelItem(row)->text(column).toStdString());
+    }
+    return texts;
+}
+
+void ClickRow(QTreeWidget& list, int row, Qt::KeyboardModifiers modifiers) {
+    const QRect rect = list.visualItemRect(list.topLevelItem(row));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, modifiers, rect.center());
+}
+
+void ClickHeader(QTreeWidget& list, int column, Qt::MouseButton button) {
+    QHeaderView* header = list.header();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                    header->height() / 2);
+    QTest::mouseClick(header->viewport(), button, {}, at);
 }
 
 class ProbeHoldNetwork::HeldSocket : public ForwardingUdpSocket {

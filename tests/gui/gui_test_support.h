@@ -4,7 +4,9 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QWidget>
 
@@ -13,6 +15,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/network.h"
 
@@ -60,6 +64,21 @@ bool ProcessEventsUntil(const std::function<bool()>& done,
 
 // Shows `window` and waits until it is exposed and active.
 bool ShowAndActivate(QWidget& window);
+
+// The main window's controls, found by their object names.
+QPushButton* RetrieveButton(QWidget& window);
+QPushButton* BrowseButton(QWidget& window);
+QTreeWidget* DeviceList(QWidget& window);
+
+// Clicks "Retrieve" and processes events until the search has given the button back.
+bool RunSearch(QWidget& window);
+
+// The texts of one column of the list, top to bottom.
+std::vector<std::string> ColumnTexts(QTreeWidget& list, int column);
+
+// A real mouse click on a row of the list, or on a section of its header.
+void ClickRow(QTreeWidget& list, int row, Qt::KeyboardModifiers modifiers = {});
+void ClickHeader(QTreeWidget& list, int column, Qt::MouseButton button = Qt::LeftButton);
 
 // A network that holds every wait on the sockets opened after the first one (the detail probes'
 // sockets) until it is shut down, so that a test can catch a worker inside a probe. Everything

@@ -62,9 +62,9 @@ class MainWindowTest : public ::testing::Test {
     }
     void Open() { Open(m_network); }
 
-    QPushButton* Retrieve() { return m_dlg->findChild<QPushButton*>("retrieveButton"); }
-    QPushButton* Browse() { return m_dlg->findChild<QPushButton*>("browseButton"); }
-    QTreeWidget* List() { return m_dlg->findChild<QTreeWidget*>("deviceList"); }
+    QPushButton* Retrieve() { return test::RetrieveButton(*m_dlg); }
+    QPushButton* Browse() { return test::BrowseButton(*m_dlg); }
+    QTreeWidget* List() { return test::DeviceList(*m_dlg); }
 
     // Three printers whose numeric address order differs from their text order.
     void AddThreePrinters() {
@@ -73,30 +73,15 @@ class MainWindowTest : public ::testing::Test {
         m_network.AddPrinter(Printer("198.51.100.200", "QV-300", "SN200", 0xc8, 2 * kSecond));
     }
 
-    // Presses Retrieve and processes events until the search has given the button back.
-    bool RunSearch() {
-        QTest::mouseClick(Retrieve(), Qt::LeftButton);
-        return test::ProcessEventsUntil([this] { return Retrieve()->isEnabled(); });
-    }
+    bool RunSearch() { return test::RunSearch(*m_dlg); }
 
-    std::vector<std::string> Column(int column) {
-        std::vector<std::string> texts;
-        for (int row = 0; row < List()->topLevelItemCount(); ++row) {
-            texts.push_back(List()->topLevelItem(row)->text(column).toStdString());
-        }
-        return texts;
-    }
+    std::vector<std::string> Column(int column) { return test::ColumnTexts(*List(), column); }
 
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = {}) {
-        const QRect rect = List()->visualItemRect(List()->topLevelItem(row));
-        QTest::mouseClick(List()->viewport(), Qt::LeftButton, modifiers, rect.center());
+        test::ClickRow(*List(), row, modifiers);
     }
-
     void ClickHeader(int column, Qt::MouseButton button = Qt::LeftButton) {
-        QHeaderView* header = List()->header();
-        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
-                        header->height() / 2);
-        QTest::mouseClick(header->viewport(), button, {}, at);
+        test::ClickHeader(*List(), column, button);
     }
 
     ScopedTempDir m_dir;

@@ -100,17 +100,11 @@ class ConfigurationDuringSearchTest : public ::testing::Test {
         ASSERT_TRUE(test::ShowAndActivate(*m_dlg));
     }
 
-    QPushButton* Retrieve() { return m_dlg->findChild<QPushButton*>("retrieveButton"); }
-    QTreeWidget* List() { return m_dlg->findChild<QTreeWidget*>("deviceList"); }
+    QPushButton* Retrieve() { return test::RetrieveButton(*m_dlg); }
+    QTreeWidget* List() { return test::DeviceList(*m_dlg); }
     QAction* ConfigurationAction() { return m_dlg->findChild<QAction*>("configurationAction"); }
 
-    Texts Addresses() {
-        Texts texts;
-        for (int row = 0; row < List()->topLevelItemCount(); ++row) {
-            texts.push_back(List()->topLevelItem(row)->text(0).toStdString());
-        }
-        return texts;
-    }
+    Texts Addresses() { return test::ColumnTexts(*List(), 0); }
 
     ScopedTempDir m_dir;
     FakeNetwork m_network;
