@@ -107,12 +107,7 @@ std::vector<std::uint8_t> RequestOfKind(int kind) {
 }  // namespace vindle::lan_test
 
 int main(int argc, char** argv) {
-    std::string reason;
-    if (!vindle::InsideLanSandbox(reason)) {
-        std::fprintf(stderr,
-                     "%s: not inside scripts/lan-sandbox (%s); refusing to touch a real network. "
-                     "Run it as: scripts/lan-sandbox --printers-conf %s -- %s\n",
-                     argv[0], reason.c_str(), VINDLE_LAN_PRINTERS_CONF, argv[0]);
+    if (!vindle::CheckInsideLanSandbox(argv[0], VINDLE_LAN_PRINTERS_CONF)) {
         return vindle::lan_test::kSkipStatus;
     }
     ::testing::InitGoogleTest(&argc, argv);

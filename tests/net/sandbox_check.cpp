@@ -4,6 +4,7 @@
 #include <ifaddrs.h>
 #include <netinet/in.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/network.h"
@@ -46,6 +47,18 @@ bool InsideLanSandbox(std::string& reason) {
         reason = "the operator's address 198.51.100.2 is missing";
     }
     return operatorFound && !foreignInterface;
+}
+
+bool CheckInsideLanSandbox(const char* program, const char* printersConf) {
+    std::string reason;
+    if (InsideLanSandbox(reason)) {
+        return true;
+    }
+    std::fprintf(stderr,
+                 "%s: not inside scripts/lan-sandbox (%s); refusing to touch a real network. "
+                 "Run it as: scripts/lan-sandbox --printers-conf %s -- %s\n",
+                 program, reason.c_str(), printersConf, program);
+    return false;
 }
 
 }  // namespace vindle

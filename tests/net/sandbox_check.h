@@ -9,4 +9,8 @@ namespace vindle {
 // Otherwise `reason` says why, and a test must send nothing.
 bool InsideLanSandbox(std::string& reason);
 
+// For a test program's main(): true inside the sandbox; otherwise says why and how to run
+// `program` in it (with the simulator configuration `printersConf`), and gives false.
+bool CheckInsideLanSandbox(const char* program, const char* printersConf);
+
 }  // namespace vindle
