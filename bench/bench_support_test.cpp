@@ -40,6 +40,7 @@ class ScriptedSocket : public UdpSocket {
         return wait.result;
     }
     int ReceiveFrom(std::uint8_t*, std::size_t, Ipv4Address&) override { return 7; }
+    SendReport LastSendReport() const override { return {}; }
 
   private:
     std::vector<Wait> m_waits;
@@ -54,6 +55,8 @@ class ScriptedNetwork : public Network {
         return std::make_unique<ScriptedSocket>(scripts.at(m_opened++));
     }
     void Shutdown() override {}
+    void Restart() override {}
+    std::optional<Ipv4Address> LocalAddress() override { return std::nullopt; }
 
   private:
     std::size_t m_opened = 0;

@@ -27,6 +27,8 @@ class InstantNetwork : public Network {
 
     std::unique_ptr<UdpSocket> OpenUdpSocket() override;
     void Shutdown() override { m_shutDown = true; }
+    void Restart() override { m_shutDown = false; }
+    std::optional<Ipv4Address> LocalAddress() override { return 0xC6336402u; }  // 198.51.100.2
 
     // The reply `printer` gives to `request` (7 bytes): the head, then the kind's payload.
     static std::vector<std::uint8_t> BuildReply(const Printer& printer,
@@ -52,6 +54,7 @@ class InstantNetwork::Socket : public UdpSocket {
                 std::size_t size) override;
     int WaitReadable(WaitTime limit) override;
     int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override;
+    SendReport LastSendReport() const override { return {}; }
 
     void Queue(std::vector<std::uint8_t> bytes, Ipv4Address sender);
 

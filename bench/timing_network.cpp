@@ -52,6 +52,8 @@ class TimingSocket : public UdpSocket {
         return result;
     }
 
+    SendReport LastSendReport() const override { return m_inner->LastSendReport(); }
+
   private:
     TimingNetwork& m_network;
     std::unique_ptr<UdpSocket> m_inner;
@@ -61,7 +63,7 @@ class TimingSocket : public UdpSocket {
 };
 
 std::unique_ptr<UdpSocket> TimingNetwork::OpenUdpSocket() {
-    std::unique_ptr<UdpSocket> inner = m_inner.OpenUdpSocket();
+    std::unique_ptr<UdpSocket> inner = Inner().OpenUdpSocket();
     if (!inner) {
         return nullptr;
     }

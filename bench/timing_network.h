@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/forwarding_socket.h"
 #include "platform/network.h"
 
 namespace vindle {
@@ -12,14 +13,13 @@ namespace vindle {
 // Passes every call on to a real network and notes, per socket, when each request went out and
 // when its answer became readable, so that a search's wall time can be split into the waits the
 // protocol imposes and the time the utility spends itself.
-class TimingNetwork : public Network {
+class TimingNetwork : public ForwardingNetwork {
   public:
     using Clock = std::chrono::steady_clock;
 
-    explicit TimingNetwork(Network& inner) : m_inner(inner) {}
+    explicit TimingNetwork(Network& inner) : ForwardingNetwork(inner) {}
 
     std::unique_ptr<UdpSocket> OpenUdpSocket() override;
-    void Shutdown() override { m_inner.Shutdown(); }
 
     struct Summary {
         // Round trips of the detail probes: from a request's send to its answer being readable.
@@ -35,7 +35,6 @@ class TimingNetwork : public Network {
   private:
     friend class TimingSocket;
 
-    Network& m_inner;
     std::mutex m_mutex;
     Summary m_summary;
 };

@@ -1,12 +1,5 @@
 #include "discovery/specified_search.h"
 
-#include <ifaddrs.h>
-#include <net/if.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -19,8 +12,6 @@
 #include "settings/settings_file.h"
 
 namespace vindle {
-
-LocalAddressSources g_localAddressSources = {&QueryInterfaceAddress, &ResolveHostAddress};
 
 namespace {
 
@@ -60,59 +51,8 @@ int KeepValidPairs(DestinationText* addresses, DestinationText* masks, int count
 
 }  // namespace
 
-std::optional<Ipv4Address> QueryInterfaceAddress() {
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) {
-        return std::nullopt;
-    }
-    std::optional<Ipv4Address> found;
-    for (const ifaddrs* entry = list; entry != nullptr && !found; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) {
-            continue;
-        }
-        if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) {
-            continue;
-        }
-        sockaddr_in address{};
-        std::memcpy(&address, entry->ifa_addr, sizeof address);
-        found = ntohl(address.sin_addr.s_addr);
-    }
-    freeifaddrs(list);
-    return found;
-}
-
-std::optional<Ipv4Address> ResolveHostAddress() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0) {
-        return std::nullopt;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    addrinfo* result = nullptr;
-    if (getaddrinfo(name, nullptr, &hints, &result) != 0) {
-        return std::nullopt;
-    }
-    std::optional<Ipv4Address> found;
-    for (const addrinfo* entry = result; entry != nullptr && !found; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
-            sockaddr_in address{};
-            std::memcpy(&address, entry->ai_addr, sizeof address);
-            found = ntohl(address.sin_addr.s_addr);
-        }
-    }
-    freeaddrinfo(result);
-    return found;
-}
-
-void GetLocalAddressText(DestinationText& text) {
-    std::optional<Ipv4Address> address;
-    if (g_localAddressSources.interfaceAddress != nullptr) {
-        address = g_localAddressSources.interfaceAddress();
-    }
-    if (!address && g_localAddressSources.resolvedAddress != nullptr) {
-        address = g_localAddressSources.resolvedAddress();
-    }
-    WriteText(text, FormatIpv4(address.value_or(kLoopbackAddress)));
+void GetLocalAddressText(Network& network, DestinationText& text) {
+    WriteText(text, FormatIpv4(network.LocalAddress().value_or(kLoopbackAddress)));
 }
 
 void ToDirectedBroadcast(DestinationText& address, const DestinationText& mask) {
@@ -182,7 +122,7 @@ int SpecifiedSearchThread(SearchContext* rawContext) {
         list.DeleteAllItems();
     }
 
-    GetLocalAddressText(addresses[0]);
+    GetLocalAddressText(*context->network, addresses[0]);
     WriteText(masks[0], kLocalSubnetMask);
 
     int count = 1;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <optional>
-
 #include "discovery/search_context.h"
 #include "platform/network.h"
 
@@ -18,21 +16,8 @@ using DestinationText = char[16];
 // 0 when the socket could not be opened or the settings file holds no address list.
 int SpecifiedSearchThread(SearchContext* context);
 
-// Where GetLocalAddressText looks, in this order; each gives nothing when it finds nothing.
-// Tests replace them to make the local address whatever they need.
-struct LocalAddressSources {
-    // The first IPv4 address of an interface that is up and not loopback.
-    std::optional<Ipv4Address> (*interfaceAddress)();
-    // The first IPv4 address the host's own name resolves to.
-    std::optional<Ipv4Address> (*resolvedAddress)();
-};
-extern LocalAddressSources g_localAddressSources;
-
-std::optional<Ipv4Address> QueryInterfaceAddress();
-std::optional<Ipv4Address> ResolveHostAddress();
-
-// Writes the local host's address as dotted-decimal text; 127.0.0.1 when no source gives one.
-void GetLocalAddressText(DestinationText& text);
+// Writes the local host's address as dotted-decimal text; 127.0.0.1 when the network knows none.
+void GetLocalAddressText(Network& network, DestinationText& text);
 
 // Rewrites `address` as its directed broadcast under `mask`: each octet becomes
 // address OR (255 - mask).

@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace vindle {
 
@@ -19,6 +22,16 @@ struct WaitTime {
     bool operator==(const WaitTime&) const = default;
 };
 
+// How the last send of a socket went, so that a search that could not send can say why.
+struct SendReport {
+    // A limited broadcast goes out once on every usable interface: those it was offered to, and
+    // the names of those that took it. Both stay empty for a send to one address.
+    int interfacesTried = 0;
+    std::vector<std::string> interfacesSent;
+    // The system's text for the (last) failure; empty when the send went out.
+    std::string errorText;
+};
+
 // One UDP/IPv4 socket. It is never bound explicitly: the first send picks its local port.
 class UdpSocket {
   public:
@@ -33,6 +46,7 @@ class UdpSocket {
     // Reads one datagram into `buffer`; returns its length, or -1 on failure. A datagram longer
     // than `capacity` is a failure and none of its bytes are used.
     virtual int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) = 0;
+    virtual SendReport LastSendReport() const = 0;
 };
 
 // Opens sockets. Shutdown() makes every pending and later wait fail at once and every later
@@ -44,6 +58,12 @@ class Network {
     // nullptr when no socket can be opened.
     virtual std::unique_ptr<UdpSocket> OpenUdpSocket() = 0;
     virtual void Shutdown() = 0;
+    // Undoes Shutdown() for sockets opened from now on; those opened before stay shut down. A
+    // stopped search thus ends for good while the next one can run.
+    virtual void Restart() = 0;
+    // The first IPv4 address of an interface that is up and not loopback, else the first one the
+    // host's own name resolves to; nothing when neither gives one.
+    virtual std::optional<Ipv4Address> LocalAddress() = 0;
 };
 
 }  // namespace vindle

@@ -1,6 +1,9 @@
 #include "platform/posix/posix_network.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -11,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <shared_mutex>
 
@@ -73,6 +77,10 @@ class PosixUdpSocket final : public UdpSocket {
             sent = ::sendto(m_fd, data, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to),
                             sizeof to);
         } while (sent < 0 && errno == EINTR);
+        m_lastSend = SendReport{};
+        if (sent < 0) {
+            m_lastSend.errorText = std::strerror(errno);
+        }
         return sent >= 0 && static_cast<std::size_t>(sent) == size;
     }
 
@@ -153,6 +161,8 @@ class PosixUdpSocket final : public UdpSocket {
         return static_cast<int>(received);
     }
 
+    SendReport LastSendReport() const override { return m_lastSend; }
+
   private:
     void DiscardDatagram() {
         std::uint8_t ignored;
@@ -162,7 +172,52 @@ class PosixUdpSocket final : public UdpSocket {
 
     int m_fd;
     std::shared_ptr<PosixNetworkState> m_state;
+    SendReport m_lastSend;
 };
+
+std::optional<Ipv4Address> FirstInterfaceAddress() {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return std::nullopt;
+    }
+    std::optional<Ipv4Address> found;
+    for (const ifaddrs* entry = list; entry != nullptr && !found; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) {
+            continue;
+        }
+        if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) {
+            continue;
+        }
+        sockaddr_in address{};
+        std::memcpy(&address, entry->ifa_addr, sizeof address);
+        found = ntohl(address.sin_addr.s_addr);
+    }
+    ::freeifaddrs(list);
+    return found;
+}
+
+std::optional<Ipv4Address> ResolvedHostAddress() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) {
+        return std::nullopt;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* result = nullptr;
+    if (::getaddrinfo(name, nullptr, &hints, &result) != 0) {
+        return std::nullopt;
+    }
+    std::optional<Ipv4Address> found;
+    for (const addrinfo* entry = result; entry != nullptr && !found; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
+            sockaddr_in address{};
+            std::memcpy(&address, entry->ai_addr, sizeof address);
+            found = ntohl(address.sin_addr.s_addr);
+        }
+    }
+    ::freeaddrinfo(result);
+    return found;
+}
 
 }  // namespace
 
@@ -170,9 +225,15 @@ PosixNetwork::PosixNetwork() : m_state(std::make_shared<PosixNetworkState>()) {}
 
 PosixNetwork::~PosixNetwork() = default;
 
+std::shared_ptr<PosixNetworkState> PosixNetwork::State() {
+    std::lock_guard lock(m_stateMutex);
+    return m_state;
+}
+
 std::unique_ptr<UdpSocket> PosixNetwork::OpenUdpSocket() {
+    const std::shared_ptr<PosixNetworkState> state = State();
     // Without the wake-up descriptor a shut-down could not end a wait, so no socket is offered.
-    if (m_state->wakeFd < 0 || m_state->shutDown.load()) {
+    if (state->wakeFd < 0 || state->shutDown.load()) {
         return nullptr;
     }
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
@@ -183,19 +244,33 @@ std::unique_ptr<UdpSocket> PosixNetwork::OpenUdpSocket() {
     // dropping a printer's answer behind them. The kernel may cap the size; that is not an error.
     const int receiveBuffer = kReceiveBufferBytes;
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    return std::make_unique<PosixUdpSocket>(fd, m_state);
+    return std::make_unique<PosixUdpSocket>(fd, state);
 }
 
 void PosixNetwork::Shutdown() {
-    std::unique_lock gate(m_state->sendGate);
-    if (m_state->shutDown.exchange(true)) {
+    const std::shared_ptr<PosixNetworkState> state = State();
+    std::unique_lock gate(state->sendGate);
+    if (state->shutDown.exchange(true)) {
         return;
     }
-    if (m_state->wakeFd >= 0) {
+    if (state->wakeFd >= 0) {
         const std::uint64_t one = 1;
-        while (::write(m_state->wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+        while (::write(state->wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
         }
     }
+}
+
+void PosixNetwork::Restart() {
+    auto fresh = std::make_shared<PosixNetworkState>();
+    std::lock_guard lock(m_stateMutex);
+    m_state = std::move(fresh);
+}
+
+std::optional<Ipv4Address> PosixNetwork::LocalAddress() {
+    if (std::optional<Ipv4Address> address = FirstInterfaceAddress()) {
+        return address;
+    }
+    return ResolvedHostAddress();
 }
 
 }  // namespace vindle

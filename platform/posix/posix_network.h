@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 
 #include "platform/network.h"
 
@@ -20,8 +21,14 @@ class PosixNetwork final : public Network {
 
     std::unique_ptr<UdpSocket> OpenUdpSocket() override;
     void Shutdown() override;
+    void Restart() override;
+    std::optional<Ipv4Address> LocalAddress() override;
 
   private:
+    std::shared_ptr<PosixNetworkState> State();
+
+    // Replaced by Restart(); sockets keep the state they were opened with.
+    std::mutex m_stateMutex;
     std::shared_ptr<PosixNetworkState> m_state;
 };
 

@@ -88,6 +88,7 @@ class FakeNetwork::Socket : public UdpSocket {
     int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
         return m_network.ReceiveOn(m_port, buffer, capacity, sender);
     }
+    SendReport LastSendReport() const override { return m_network.LastSendReportOf(m_port); }
 
   private:
     FakeNetwork& m_network;
@@ -120,8 +121,37 @@ void FakeNetwork::Shutdown() {
     {
         std::lock_guard lock(m_mutex);
         m_shutDown = true;
+        for (auto& [port, state] : m_sockets) {
+            state.shutDown = true;
+        }
     }
     m_holdChanged.notify_all();
+}
+
+void FakeNetwork::Restart() {
+    std::lock_guard lock(m_mutex);
+    m_shutDown = false;
+}
+
+std::optional<Ipv4Address> FakeNetwork::LocalAddress() {
+    std::lock_guard lock(m_mutex);
+    return m_localAddress;
+}
+
+void FakeNetwork::SetLocalAddress(std::optional<Ipv4Address> address) {
+    std::lock_guard lock(m_mutex);
+    m_localAddress = address;
+}
+
+SendReport FakeNetwork::LastSendReportOf(std::uint16_t port) {
+    std::lock_guard lock(m_mutex);
+    const auto socket = m_sockets.find(port);
+    return socket == m_sockets.end() ? SendReport{} : socket->second.lastSend;
+}
+
+bool FakeNetwork::IsShutDownLocked(std::uint16_t port) const {
+    const auto socket = m_sockets.find(port);
+    return m_shutDown || socket == m_sockets.end() || socket->second.shutDown;
 }
 
 void FakeNetwork::AddPrinter(const FakePrinter& printer) {
@@ -250,7 +280,7 @@ bool FakeNetwork::SendFrom(std::uint16_t port, Ipv4Address address, std::uint16_
     SendRecord record{
         m_now, port, address, destinationPort, std::vector<std::uint8_t>(data, data + size), false};
     auto socket = m_sockets.find(port);
-    bool fails = m_shutDown || socket == m_sockets.end() || m_sendsBeforeFailure == 0;
+    bool fails = IsShutDownLocked(port) || m_sendsBeforeFailure == 0;
     fails = fails || std::find(m_failingDestinations.begin(), m_failingDestinations.end(),
                                address) != m_failingDestinations.end();
     // As on Linux, the limited broadcast needs the broadcast permission.
@@ -260,6 +290,12 @@ bool FakeNetwork::SendFrom(std::uint16_t port, Ipv4Address address, std::uint16_
     }
     record.accepted = !fails;
     m_sends.push_back(record);
+    if (socket != m_sockets.end()) {
+        socket->second.lastSend = SendReport{};
+        if (fails) {
+            socket->second.lastSend.errorText = kSendFailureText;
+        }
+    }
     if (!fails && destinationPort == kPrinterPort) {
         DeliverRequestLocked(port, address, record.bytes);
     }
@@ -269,10 +305,10 @@ bool FakeNetwork::SendFrom(std::uint16_t port, Ipv4Address address, std::uint16_
 int FakeNetwork::WaitOn(std::uint16_t port, WaitTime limit) {
     std::unique_lock lock(m_mutex);
     WaitRecord record{m_now, m_now, port, limit, -1};
-    if (m_hold && !m_shutDown) {
+    if (m_hold && !IsShutDownLocked(port)) {
         ++m_blockedWaits;
         m_blockedChanged.notify_all();
-        m_holdChanged.wait(lock, [this] { return !m_hold || m_shutDown; });
+        m_holdChanged.wait(lock, [this, port] { return !m_hold || IsShutDownLocked(port); });
         --m_blockedWaits;
     }
     const auto finish = [&](int result) {
@@ -281,7 +317,7 @@ int FakeNetwork::WaitOn(std::uint16_t port, WaitTime limit) {
         m_waits.push_back(record);
         return result;
     };
-    if (m_shutDown || limit.seconds < 0 || limit.microseconds < 0) {
+    if (IsShutDownLocked(port) || limit.seconds < 0 || limit.microseconds < 0) {
         return finish(-1);
     }
     if (m_waitsToFail > 0) {
@@ -308,7 +344,7 @@ int FakeNetwork::ReceiveOn(std::uint16_t port, std::uint8_t* buffer, std::size_t
     std::lock_guard lock(m_mutex);
     ReceiveRecord record{m_now, port, capacity, -1};
     auto socket = m_sockets.find(port);
-    if (m_shutDown || socket == m_sockets.end() || socket->second.queue.empty()) {
+    if (IsShutDownLocked(port) || socket->second.queue.empty()) {
         m_receives.push_back(record);
         return -1;
     }

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -118,6 +119,11 @@ class FakeNetwork : public Network {
     // Network
     std::unique_ptr<UdpSocket> OpenUdpSocket() override;
     void Shutdown() override;
+    void Restart() override;
+    std::optional<Ipv4Address> LocalAddress() override;
+
+    // A failed send reports this as its reason.
+    static constexpr char kSendFailureText[] = "Network is unreachable";
 
     // --- Scripting ---
     void AddPrinter(const FakePrinter& printer);
@@ -129,6 +135,9 @@ class FakeNetwork : public Network {
     // Same, addressed by an open socket's port; lost when no open socket has that port.
     void InjectDatagramToPort(std::uint16_t port, std::vector<std::uint8_t> bytes,
                               Ipv4Address sender, std::int64_t arrivalMicros);
+
+    // What LocalAddress() gives; 198.51.100.2 until set.
+    void SetLocalAddress(std::optional<Ipv4Address> address);
 
     // --- Failure switches ---
     void SetOpenFails(bool fails);
@@ -171,6 +180,8 @@ class FakeNetwork : public Network {
     struct SocketState {
         bool open = true;
         bool broadcast = false;
+        bool shutDown = false;  // opened before a Shutdown()
+        SendReport lastSend;
         std::deque<Datagram> queue;
     };
     struct PendingInjection {
@@ -186,8 +197,10 @@ class FakeNetwork : public Network {
     int WaitOn(std::uint16_t port, WaitTime limit);
     int ReceiveOn(std::uint16_t port, std::uint8_t* buffer, std::size_t capacity,
                   Ipv4Address& sender);
+    SendReport LastSendReportOf(std::uint16_t port);
 
     // Callers hold m_mutex.
+    bool IsShutDownLocked(std::uint16_t port) const;
     void QueueLocked(std::uint16_t port, Datagram datagram);
     void DeliverRequestLocked(std::uint16_t port, Ipv4Address destination,
                               const std::vector<std::uint8_t>& request);
@@ -207,6 +220,7 @@ class FakeNetwork : public Network {
     std::vector<ReceiveRecord> m_receives;
     std::vector<Ipv4Address> m_failingDestinations;
     bool m_shutDown = false;
+    std::optional<Ipv4Address> m_localAddress = 0xC6336402u;  // 198.51.100.2
     bool m_openFails = false;
     int m_sendsBeforeFailure = -1;
     int m_waitsToFail = 0;

@@ -37,7 +37,6 @@ constexpr int kMaxPairs = 6;
 constexpr std::size_t kMaxDatagram = 1500;
 constexpr std::int64_t kArrivalStepMicros = 350;       // a word of arrival time spans ~23 s
 constexpr std::int64_t kDelayStepMicros = 150;         // a word of reply delay spans ~9.8 s
-constexpr Ipv4Address kOperatorAddress = 0xC6336402u;  // 198.51.100.2
 
 // Printers live in the documentation and benchmarking ranges.
 constexpr Ipv4Address kNetworks[] = {0xC6336400u, 0xCB007100u, 0xC6120000u, 0xC613FF00u};
@@ -48,12 +47,6 @@ constexpr int kPrefixLengths[] = {24, 24, 16, 32, 8, 15};
 // VINDLE_FUZZ_VERBOSE=1 prints what each input listed, to see what a seed or a finding does.
 bool g_verbose = false;
 
-std::optional<Ipv4Address> OperatorAddress() {
-    return kOperatorAddress;
-}
-std::optional<Ipv4Address> NoAddress() {
-    return std::nullopt;
-}
 
 // --- Invariant checks ---------------------------------------------------------------------
 
@@ -524,7 +517,6 @@ void RunScenario(ByteScript& script) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // The settings file is written in this directory, which stays the working directory.
     static vindle::ScopedTempDir directory;
-    vindle::g_localAddressSources = {&vindle::OperatorAddress, &vindle::NoAddress};
     vindle::g_verbose = std::getenv("VINDLE_FUZZ_VERBOSE") != nullptr;
     return 0;
 }

@@ -39,12 +39,6 @@ constexpr int kSlotCounts[] = {1, 2, 3, 20, 21};
 constexpr int kUnchanged = -7;
 constexpr std::int64_t kMicrosPerSecond = 1000000;
 
-std::optional<Ipv4Address> OperatorAddress() {
-    return kOperatorAddress;
-}
-std::optional<Ipv4Address> NoAddress() {
-    return std::nullopt;
-}
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
@@ -274,7 +268,6 @@ void RunInput(ByteScript& script) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // The settings file is written in this directory, which stays the working directory.
     static vindle::ScopedTempDir directory;
-    vindle::g_localAddressSources = {&vindle::OperatorAddress, &vindle::NoAddress};
     return 0;
 }
 

@@ -107,7 +107,7 @@ class ProbeHoldNetwork::HeldSocket : public ForwardingUdpSocket {
 };
 
 std::unique_ptr<UdpSocket> ProbeHoldNetwork::OpenUdpSocket() {
-    std::unique_ptr<UdpSocket> socket = m_inner.OpenUdpSocket();
+    std::unique_ptr<UdpSocket> socket = Inner().OpenUdpSocket();
     std::lock_guard lock(m_mutex);
     if (socket == nullptr || m_opened++ == 0) {
         return socket;
@@ -117,7 +117,7 @@ std::unique_ptr<UdpSocket> ProbeHoldNetwork::OpenUdpSocket() {
 
 void ProbeHoldNetwork::Shutdown() {
     // The inner network first, so that a released wait fails at once.
-    m_inner.Shutdown();
+    Inner().Shutdown();
     {
         std::lock_guard lock(m_mutex);
         m_shutDown = true;

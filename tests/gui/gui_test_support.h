@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/forwarding_socket.h"
 #include "platform/network.h"
 
 namespace vindle::test {
@@ -83,9 +84,9 @@ void ClickHeader(QTreeWidget& list, int column, Qt::MouseButton button = Qt::Lef
 // A network that holds every wait on the sockets opened after the first one (the detail probes'
 // sockets) until it is shut down, so that a test can catch a worker inside a probe. Everything
 // else goes to `inner`.
-class ProbeHoldNetwork : public Network {
+class ProbeHoldNetwork : public ForwardingNetwork {
   public:
-    explicit ProbeHoldNetwork(Network& inner) : m_inner(inner) {}
+    explicit ProbeHoldNetwork(Network& inner) : ForwardingNetwork(inner) {}
 
     std::unique_ptr<UdpSocket> OpenUdpSocket() override;
     void Shutdown() override;
@@ -98,7 +99,6 @@ class ProbeHoldNetwork : public Network {
 
     void HoldUntilShutdown();
 
-    Network& m_inner;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     int m_opened = 0;

@@ -21,7 +21,7 @@ class ReplyPauseNetwork::PausingSocket : public ForwardingUdpSocket {
 };
 
 std::unique_ptr<UdpSocket> ReplyPauseNetwork::OpenUdpSocket() {
-    std::unique_ptr<UdpSocket> socket = m_inner.OpenUdpSocket();
+    std::unique_ptr<UdpSocket> socket = Inner().OpenUdpSocket();
     std::lock_guard lock(m_mutex);
     if (socket == nullptr || m_searchSocketOpened) {
         return socket;
@@ -32,7 +32,7 @@ std::unique_ptr<UdpSocket> ReplyPauseNetwork::OpenUdpSocket() {
 
 void ReplyPauseNetwork::Shutdown() {
     // The inner network first, so that the released wait fails at once.
-    m_inner.Shutdown();
+    Inner().Shutdown();
     {
         std::lock_guard lock(m_mutex);
         m_shutDown = true;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/forwarding_socket.h"
 #include "platform/network.h"
 
 namespace vindle::test {
@@ -14,9 +15,9 @@ namespace vindle::test {
 // until Resume() or Shutdown(). By then the worker has handled the replies of the earlier waits
 // completely, so a test can act on the window at that exact point and let the search go on.
 // Everything else goes to `inner`.
-class ReplyPauseNetwork : public Network {
+class ReplyPauseNetwork : public ForwardingNetwork {
   public:
-    explicit ReplyPauseNetwork(Network& inner) : m_inner(inner) {}
+    explicit ReplyPauseNetwork(Network& inner) : ForwardingNetwork(inner) {}
 
     std::unique_ptr<UdpSocket> OpenUdpSocket() override;
     void Shutdown() override;
@@ -30,7 +31,6 @@ class ReplyPauseNetwork : public Network {
 
     void OnSearchWait();
 
-    Network& m_inner;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_searchSocketOpened = false;

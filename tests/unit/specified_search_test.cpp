@@ -21,16 +21,6 @@ Ipv4Address Address(const char* text) {
     return ParseIpv4(text).value();
 }
 
-std::optional<Ipv4Address> Nothing() {
-    return std::nullopt;
-}
-std::optional<Ipv4Address> LocalHost() {
-    return Address("192.168.1.23");
-}
-std::optional<Ipv4Address> ResolvedHost() {
-    return Address("127.0.1.1");
-}
-
 // Sets the destination table's texts.
 void Fill(DestinationText* table, const Texts& texts) {
     for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -102,28 +92,20 @@ TEST(WaitBudgetTest, SingleAddressesShareOneSecond) {
     EXPECT_EQ(budget.singleWait, (WaitTime{0, 50000}));
 }
 
-TEST(LocalAddressTest, FallsBackFromInterfaceToResolverToLoopback) {
-    const LocalAddressSources saved = g_localAddressSources;
+TEST(LocalAddressTest, FallsBackToLoopbackWhenTheNetworkKnowsNoAddress) {
+    FakeNetwork network;
     DestinationText text = {};
-    g_localAddressSources = {&LocalHost, &ResolvedHost};
-    GetLocalAddressText(text);
+    network.SetLocalAddress(Address("192.168.1.23"));
+    GetLocalAddressText(network, text);
     EXPECT_STREQ(text, "192.168.1.23");
-    g_localAddressSources = {&Nothing, &ResolvedHost};
-    GetLocalAddressText(text);
-    EXPECT_STREQ(text, "127.0.1.1");
-    g_localAddressSources = {&Nothing, &Nothing};
-    GetLocalAddressText(text);
+    network.SetLocalAddress(std::nullopt);
+    GetLocalAddressText(network, text);
     EXPECT_STREQ(text, "127.0.0.1");
-    g_localAddressSources = saved;
 }
 
 class SpecifiedSearchTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_savedSources = g_localAddressSources;
-        g_localAddressSources = {&LocalHost, &Nothing};
-    }
-    void TearDown() override { g_localAddressSources = m_savedSources; }
+    void SetUp() override { h.network.SetLocalAddress(Address("192.168.1.23")); }
 
     FakePrinter& Printer(const char* address, std::int64_t delayMicros = 0) {
         printers.push_back(MakeFakePrinter(address, "MODEL", "SER", {0, 1, 2, 3, 4, 5}));
@@ -172,7 +154,6 @@ class SpecifiedSearchTest : public ::testing::Test {
     std::vector<FakePrinter> printers;
 
   private:
-    LocalAddressSources m_savedSources{};
 };
 
 TEST_F(SpecifiedSearchTest, LocalSubnetFirstThenTheConfiguredSubnet) {
@@ -255,8 +236,7 @@ TEST_F(SpecifiedSearchTest, SocketThatCannotOpenStillGivesRetrieveBack) {
 }
 
 TEST_F(SpecifiedSearchTest, EachSubnetIsItsOwnOrderedBlockAndSinglesGoLast) {
-    g_localAddressSources = {[]() -> std::optional<Ipv4Address> { return Address("198.51.100.2"); },
-                             &Nothing};
+    h.network.SetLocalAddress(Address("198.51.100.2"));
     h.WriteSpecifiedSettings(9, {"203.0.113.0", "198.18.0.9"},
                              {"255.255.255.0", "255.255.255.255"});
     Printer("198.51.100.30", 300);

@@ -29,7 +29,7 @@ class ObservedSocket : public ForwardingUdpSocket {
 };
 
 std::unique_ptr<UdpSocket> ObservedNetwork::OpenUdpSocket() {
-    std::unique_ptr<UdpSocket> socket = m_inner.OpenUdpSocket();
+    std::unique_ptr<UdpSocket> socket = Inner().OpenUdpSocket();
     if (!socket) {
         m_openFailed = true;
         return nullptr;

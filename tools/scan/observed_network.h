@@ -4,18 +4,18 @@
 #include <chrono>
 #include <memory>
 
+#include "platform/forwarding_socket.h"
 #include "platform/network.h"
 
 namespace vindle {
 
 // Passes every call on to another network and notes what a command-line user wants to know:
 // whether sockets opened and requests went out, and when the last datagram arrived.
-class ObservedNetwork : public Network {
+class ObservedNetwork : public ForwardingNetwork {
   public:
-    explicit ObservedNetwork(Network& inner) : m_inner(inner) {}
+    explicit ObservedNetwork(Network& inner) : ForwardingNetwork(inner) {}
 
     std::unique_ptr<UdpSocket> OpenUdpSocket() override;
-    void Shutdown() override { m_inner.Shutdown(); }
 
     // True when a socket could not be opened or every request that was tried failed to go out.
     bool Unusable() const;
@@ -25,7 +25,6 @@ class ObservedNetwork : public Network {
   private:
     friend class ObservedSocket;
 
-    Network& m_inner;
     std::atomic<bool> m_openFailed{false};
     std::atomic<int> m_sendsTried{0};
     std::atomic<int> m_sendsDone{0};
