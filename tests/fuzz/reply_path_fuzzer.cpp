@@ -35,8 +35,8 @@ constexpr int kMaxInjected = 48;
 constexpr int kMaxTimeoutSeconds = 12;
 constexpr int kMaxPairs = 6;
 constexpr std::size_t kMaxDatagram = 1500;
-constexpr std::int64_t kArrivalStepMicros = 350;       // a word of arrival time spans ~23 s
-constexpr std::int64_t kDelayStepMicros = 150;         // a word of reply delay spans ~9.8 s
+constexpr std::int64_t kArrivalStepMicros = 350;  // a word of arrival time spans ~23 s
+constexpr std::int64_t kDelayStepMicros = 150;    // a word of reply delay spans ~9.8 s
 
 // Printers live in the documentation and benchmarking ranges.
 constexpr Ipv4Address kNetworks[] = {0xC6336400u, 0xCB007100u, 0xC6120000u, 0xC613FF00u};
@@ -46,7 +46,6 @@ constexpr int kPrefixLengths[] = {24, 24, 16, 32, 8, 15};
 
 // VINDLE_FUZZ_VERBOSE=1 prints what each input listed, to see what a seed or a finding does.
 bool g_verbose = false;
-
 
 // --- Invariant checks ---------------------------------------------------------------------
 
