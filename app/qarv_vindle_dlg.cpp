@@ -21,11 +21,13 @@
 #include "app/window_icon.h"
 #include "discovery/broadcast_search.h"
 #include "discovery/column_sort.h"
-#include "discovery/search_context.h"
+#include "discovery/search_status_text.h"
 #include "discovery/specified_search.h"
 #include "platform/qt/dialog_units.h"
 #include "platform/qt/qt_control.h"
+#include "platform/qt/qt_list_mirror.h"
 #include "platform/qt/qt_list_view.h"
+#include "platform/qt/qt_search_observer.h"
 #include "settings/settings_file.h"
 
 namespace {
@@ -69,7 +71,11 @@ CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, QWidget* parent)
     BuildControls();
 
     m_listAdapter = std::make_unique<vindle::QtListView>(m_listDevices);
+    m_listMirror = std::make_unique<vindle::QtListMirror>(m_rows, *m_listAdapter);
     m_retrieveAdapter = std::make_unique<vindle::QtControl>(m_btnRetrieve);
+    m_searchObserver = std::make_unique<vindle::QtSearchObserver>(
+        [this](const vindle::SearchProgress& progress) { OnSearchProgressed(progress); },
+        [this](const vindle::SearchOutcome& outcome) { OnSearchEnded(outcome); });
 }
 
 CQarvVindleDlg::~CQarvVindleDlg() {
@@ -154,20 +160,44 @@ void CQarvVindleDlg::BuildControls() {
     m_staticTitle->setGeometry(units.ToPixels(3, 3, 258, 22));
     m_staticTitle->setFont(TitleFont());
 
+    // The free band left of "Browse": the status line, and "Stop" while a search runs.
+    m_statusLine = new QLabel(QString::fromStdString(vindle::IdleStatusText()), client);
+    m_statusLine->setObjectName(QStringLiteral("statusLine"));
+    m_statusLine->setTextFormat(Qt::PlainText);
+    m_statusLine->setWordWrap(true);
+    m_statusLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_statusLine->setGeometry(units.ToPixels(3, 320, 200, 20));
+
+    m_btnStop = new QPushButton(QStringLiteral("Stop"), client);
+    m_btnStop->setObjectName(QStringLiteral("stopButton"));
+    m_btnStop->setAccessibleName(QStringLiteral("Stop the search"));
+    m_btnStop->setAutoDefault(false);
+    m_btnStop->setGeometry(units.ToPixels(206, 320, 53, 20));
+    m_btnStop->hide();
+    connect(m_btnStop, &QPushButton::clicked, this, &CQarvVindleDlg::OnStop);
+
     setTabOrder(m_btnRetrieve, m_listDevices);
-    setTabOrder(m_listDevices, m_btnBrowse);
+    setTabOrder(m_listDevices, m_btnStop);
+    setTabOrder(m_btnStop, m_btnBrowse);
     setFixedSize(clientSize.width(), menuHeight + clientSize.height());
     m_btnRetrieve->setFocus();
 }
 
 void CQarvVindleDlg::OnRetrieve() {
     FinishSearch();
+    // A stopped search shut its sockets down for good; the next one opens fresh ones.
+    if (m_stopRequested) {
+        m_network.Restart();
+        m_stopRequested = false;
+    }
 
     // Value-initialised, so every device slot starts zero-filled.
     auto context = std::make_unique<vindle::SearchContext>();
-    context->listControl = m_listAdapter.get();
+    context->listControl = &m_rows;
     context->retrieveButton = m_retrieveAdapter.get();
     context->network = &m_network;
+    context->requests = &m_requests;
+    context->observer = m_searchObserver.get();
     context->retrieveButton->SetEnabled(false);
 
     SearchThreadProc proc = nullptr;
@@ -181,30 +211,82 @@ void CQarvVindleDlg::OnRetrieve() {
         case vindle::SearchMode::Undefined:
             break;
     }
-    // A Retrieve that starts no search gives the button back at once and frees the context.
+    // A Retrieve that starts no search gives the button back at once and frees the search.
     if (proc == nullptr) {
         m_retrieveAdapter->SetEnabled(true);
+        SetStatusText(QString::fromStdString(vindle::NoSearchModeStatusText()));
         return;
     }
-    vindle::SearchContext* handedOver = context.get();
+    m_searchTimer.start();
+    SetStatusText(QStringLiteral("Searching..."));
+    ShowSearchRunning(true);
     m_workerRunning.store(true);
     try {
-        m_worker = StartWorkerThread([this, proc, handedOver] {
-            proc(handedOver);
+        m_worker = StartWorkerThread(WorkerBody([this, proc, search = std::move(context)]() mutable {
+            proc(std::move(search));
             m_workerRunning.store(false);
             // Wakes FinishSearch, which may be sleeping until the worker is done.
             QMetaObject::invokeMethod(
                 m_wakeReceiver.get(), [] {}, Qt::QueuedConnection);
-        });
-        static_cast<void>(context.release());  // the worker owns and frees it now
+        }));
     } catch (const std::system_error&) {
         m_workerRunning.store(false);
+        ShowSearchRunning(false);
         m_retrieveAdapter->SetEnabled(true);
+        SetStatusText(QStringLiteral("The search could not be started: no thread is available"));
     }
 }
 
-std::thread CQarvVindleDlg::StartWorkerThread(std::function<void()> body) {
+std::thread CQarvVindleDlg::StartWorkerThread(WorkerBody body) {
     return std::thread(std::move(body));
+}
+
+void CQarvVindleDlg::OnStop() {
+    // The search's waits, sends and opens fail from now on; the worker ends through its usual
+    // last steps and keeps the rows it listed.
+    m_stopRequested = true;
+    m_btnStop->setEnabled(false);
+    m_network.Shutdown();
+}
+
+void CQarvVindleDlg::OnSearchProgressed(const vindle::SearchProgress& progress) {
+    if (!m_stopRequested) {
+        SetStatusText(QString::fromStdString(vindle::ProgressStatusText(progress)));
+    }
+}
+
+void CQarvVindleDlg::OnSearchEnded(const vindle::SearchOutcome& outcome) {
+    m_lastOutcome = outcome;
+    const double seconds = static_cast<double>(m_searchTimer.elapsed()) / 1000.0;
+    SetStatusText(QString::fromStdString(
+        vindle::OutcomeStatusText(outcome, seconds, m_stopRequested)));
+    ShowSearchRunning(false);
+}
+
+void CQarvVindleDlg::ShowSearchRunning(bool running) {
+    m_btnStop->setEnabled(running);
+    m_btnStop->setVisible(running);
+    if (running) {
+        m_listDevices->setCursor(Qt::BusyCursor);
+    } else {
+        if (m_btnStop->hasFocus()) {
+            m_listDevices->setFocus();
+        }
+        m_listDevices->unsetCursor();
+    }
+}
+
+void CQarvVindleDlg::SetStatusText(const QString& text) {
+    m_statusLine->setText(text);
+    m_statusLine->setToolTip(text);
+}
+
+QString CQarvVindleDlg::StatusText() const {
+    return m_statusLine->text();
+}
+
+int CQarvVindleDlg::ListUpdateCalls() const {
+    return m_listMirror->PostedCalls();
 }
 
 void CQarvVindleDlg::OnBrowse() {
@@ -253,7 +335,9 @@ void CQarvVindleDlg::OnHeaderItemClick(int column, int button) {
     }
     m_bSortAscending = column != m_nSortColumn;
     m_nSortColumn = column;
-    vindle::SortByColumn(*m_listAdapter, column, m_bSortAscending);
+    // The rows are sorted where the search places them, so later rows go where the sort says.
+    m_listMirror->WithRows(
+        [&](vindle::ListView& rows) { vindle::SortByColumn(rows, column, m_bSortAscending); });
 }
 
 bool CQarvVindleDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -281,8 +365,10 @@ void CQarvVindleDlg::closeEvent(QCloseEvent* event) {
 
 void CQarvVindleDlg::StopSearch() {
     m_network.Shutdown();
+    m_listMirror->Detach();
     m_listAdapter->Detach();
     m_retrieveAdapter->Detach();
+    m_searchObserver->Detach();
 }
 
 void CQarvVindleDlg::FinishSearch() {

@@ -84,7 +84,7 @@ void BM_AcceptedReply(benchmark::State& state) {
             break;
         }
         list.DeleteItem(expectedRow);
-        std::memset(context.slots, 0, sizeof context.slots);
+        std::memset(context.deviceSlots, 0, sizeof context.deviceSlots);
         g_deviceCount = 0;
         g_slotCursor = 0;
         state.ResumeTiming();

@@ -3,12 +3,10 @@
 #include <climits>
 
 #include "discovery/protocol.h"
+#include "discovery/search_steps.h"
 #include "settings/settings_file.h"
 
 namespace vindle {
-
-std::int32_t g_deviceCount = 0;
-std::int32_t g_slotCursor = 0;
 
 namespace {
 
@@ -55,17 +53,20 @@ int ReadLeadingInteger(std::string_view piece) {
 
 void GiveBackSlot(SearchContext& context, int index) {
     if (IsSlotIndex(index)) {
-        std::memset(&context.slots[index], 0, sizeof(DeviceSlot));
+        std::memset(&context.deviceSlots[index], 0, sizeof(DeviceSlot));
     }
-    --g_deviceCount;
+    --context.deviceCount;
 }
 
 void ProcessAcceptedReply(SearchContext& context, bool inBlock, int blockFirstRow) {
     // Read afresh for every reply: a mode saved during the search applies from the next reply.
     const std::string status = ReadBroadcastStatus();
-    if (IsSlotIndex(g_slotCursor) && ProbeDeviceDetails(context) != 0) {
+    if (IsSlotIndex(context.slotCursor) && ProbeDeviceDetails(context) != 0) {
+        // The duplicate check and the placement see the rows as one unchanged whole, even when
+        // the list is sorted on another thread meanwhile.
+        ListUpdateScope update(*context.listControl);
         DropIfAlreadyListed(context);
-        const DeviceSlot& slot = context.slots[g_slotCursor];
+        const DeviceSlot& slot = context.deviceSlots[context.slotCursor];
         if (slot.ipText[0] != '\0' && HasModelAndSerial(slot)) {
             if (status == "Enabled") {
                 InsertDeviceByAddress(context);
@@ -74,18 +75,18 @@ void ProcessAcceptedReply(SearchContext& context, bool inBlock, int blockFirstRo
             }
         }
     }
-    g_slotCursor = g_deviceCount;
+    context.slotCursor = context.deviceCount;
 }
 
 bool DropIfAlreadyListed(SearchContext& context) {
-    if (!IsSlotIndex(g_slotCursor)) {
+    if (!IsSlotIndex(context.slotCursor)) {
         return false;
     }
-    const std::string address = SlotText(context.slots[g_slotCursor].ipText);
+    const std::string address = SlotText(context.deviceSlots[context.slotCursor].ipText);
     const int rows = context.listControl->ItemCount();
     for (int row = 0; row < rows; ++row) {
         if (context.listControl->ItemText(row, 0) == address) {
-            GiveBackSlot(context, g_slotCursor);
+            GiveBackSlot(context, context.slotCursor);
             return true;
         }
     }
@@ -97,36 +98,36 @@ bool HasModelAndSerial(const DeviceSlot& slot) {
 }
 
 void InsertDeviceByAddress(SearchContext& context) {
-    const std::string address = SlotText(context.slots[g_slotCursor].ipText);
+    const std::string address = SlotText(context.deviceSlots[context.slotCursor].ipText);
     const int rows = context.listControl->ItemCount();
     for (int row = 0; row < rows; ++row) {
         if (CompareAddressTexts(address, context.listControl->ItemText(row, 0)) < 0) {
-            AddDeviceRow(context, g_slotCursor, row);
+            AddDeviceRow(context, context.slotCursor, row);
             return;
         }
     }
-    AddDeviceRow(context, g_slotCursor, rows);
+    AddDeviceRow(context, context.slotCursor, rows);
 }
 
 void InsertDeviceInBlock(SearchContext& context, bool inBlock, int blockFirstRow) {
     const int rows = context.listControl->ItemCount();
     if (inBlock) {
-        const std::string address = SlotText(context.slots[g_slotCursor].ipText);
+        const std::string address = SlotText(context.deviceSlots[context.slotCursor].ipText);
         for (int row = blockFirstRow < 0 ? 0 : blockFirstRow; row < rows; ++row) {
             if (CompareAddressTexts(address, context.listControl->ItemText(row, 0)) < 0) {
-                AddDeviceRow(context, g_slotCursor, row);
+                AddDeviceRow(context, context.slotCursor, row);
                 return;
             }
         }
     }
-    AddDeviceRow(context, g_slotCursor, rows);
+    AddDeviceRow(context, context.slotCursor, rows);
 }
 
 void AddDeviceRow(SearchContext& context, int slotIndex, int position) {
     if (!IsSlotIndex(slotIndex)) {
         return;
     }
-    const DeviceSlot& slot = context.slots[slotIndex];
+    const DeviceSlot& slot = context.deviceSlots[slotIndex];
     ListView& list = *context.listControl;
     const int row = list.InsertItem(position, SlotText(slot.ipText));
     if (row < 0) {
@@ -136,6 +137,8 @@ void AddDeviceRow(SearchContext& context, int slotIndex, int position) {
                      FormatMacAddress(reinterpret_cast<const std::uint8_t*>(slot.macField)));
     list.SetItemText(row, kModelColumn, SlotText(slot.modelNumber));
     list.SetItemText(row, kSerialColumn, SlotText(slot.serialNumber));
+    ++context.devicesListed;
+    ReportDeviceListed(context);
 }
 
 std::array<int, 4> ParseOctets(std::string_view text) {

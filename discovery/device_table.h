@@ -19,25 +19,25 @@ std::string SlotText(const char (&field)[N]) {
     return std::string(field, length);
 }
 
-// Clears every byte of slot `index` and lowers g_deviceCount by one; the next accepted reply
+// Clears every byte of slot `index` and lowers deviceCount by one; the next accepted reply
 // is stored in the freed slot.
 void GiveBackSlot(SearchContext& context, int index);
 
-// Everything after a kind-1 reply was accepted into slot [g_slotCursor]: probe the device, drop
+// Everything after a kind-1 reply was accepted into slot [slotCursor]: probe the device, drop
 // it if its address is already listed, and insert its row if it is complete. The placement
 // follows [BroadCast] Status, read from the settings file for every reply. `inBlock` and
 // `blockFirstRow` describe a specified search's subnet destination (false and 0 otherwise).
 void ProcessAcceptedReply(SearchContext& context, bool inBlock, int blockFirstRow);
 
-// Gives slot [g_slotCursor] back when some row's column 0 equals its address exactly.
+// Gives slot [slotCursor] back when some row's column 0 equals its address exactly.
 bool DropIfAlreadyListed(SearchContext& context);
 
 bool HasModelAndSerial(const DeviceSlot& slot);
 
-// Inserts slot [g_slotCursor] before the first row with a numerically greater address.
+// Inserts slot [slotCursor] before the first row with a numerically greater address.
 void InsertDeviceByAddress(SearchContext& context);
 
-// Inserts slot [g_slotCursor] at the end, or, inside a block, before the first row from
+// Inserts slot [slotCursor] at the end, or, inside a block, before the first row from
 // `blockFirstRow` on whose address is greater (rows above the block are never compared).
 void InsertDeviceInBlock(SearchContext& context, bool inBlock, int blockFirstRow);
 

@@ -10,11 +10,6 @@
 
 namespace vindle {
 
-std::uint8_t g_discoveryRequest[kRequestSize] = {0x01, 0x00, 0x00, 0x00, 0x1B, 0x6E, 0x22};
-std::uint8_t g_serialNumberRequest[kRequestSize] = {0x02, 0x00, 0x00, 0x00, 0x1B, 0x6E, 0x21};
-std::uint8_t g_macAddressRequest[kRequestSize] = {0x03, 0x00, 0x00, 0x00, 0x1B, 0x6E, 0x23};
-std::int32_t g_pendingSends = 0;
-
 namespace {
 
 constexpr std::int32_t kPendingSendCeiling = 256;
@@ -41,18 +36,18 @@ void BlankField(char (&field)[N]) {
 
 }  // namespace
 
-void AdvanceSequence(std::uint8_t (&request)[kRequestSize]) {
-    if (g_pendingSends < kPendingSendCeiling) {
+void RequestState::AdvanceSequence(std::uint8_t (&request)[kRequestSize]) {
+    if (pendingSends < kPendingSendCeiling) {
         request[1] = static_cast<std::uint8_t>(request[1] + 1);
-        ++g_pendingSends;
+        ++pendingSends;
     }
 }
 
-void GiveBackPendingSend() {
-    --g_pendingSends;
+void RequestState::GiveBackPendingSend() {
+    --pendingSends;
 }
 
-bool SendRequestInSequence(UdpSocket& socket, Ipv4Address address,
+bool RequestState::SendRequestInSequence(UdpSocket& socket, Ipv4Address address,
                            std::uint8_t (&request)[kRequestSize]) {
     AdvanceSequence(request);
     const bool sent = socket.SendTo(address, kDiscoveryPort, request, kRequestSize);
@@ -68,32 +63,34 @@ bool HeadMatches(const std::uint8_t* reply, const std::uint8_t (&request)[kReque
 }
 
 bool AcceptDiscoveryReply(const DiscoveryReply& reply, Ipv4Address sender, SearchContext& context) {
-    if (!HeadMatches(reply.data(), g_discoveryRequest)) {
+    if (!HeadMatches(reply.data(), context.requests->discoveryRequest)) {
         return false;
     }
     // A full table gives its last slot to the newcomer, so every answering device is still
     // probed and listed (rows outlive their slots).
-    if (g_deviceCount >= kDeviceSlotCount) {
+    if (context.deviceCount >= kDeviceSlotCount) {
         GiveBackSlot(context, kDeviceSlotCount - 1);
-        g_deviceCount = kDeviceSlotCount - 1;
-        g_slotCursor = g_deviceCount;
+        context.deviceCount = kDeviceSlotCount - 1;
+        context.slotCursor = context.deviceCount;
     }
-    if (g_deviceCount < 0) {
+    if (context.deviceCount < 0) {
         return false;
     }
-    DeviceSlot& slot = context.slots[g_deviceCount];
+    DeviceSlot& slot = context.deviceSlots[context.deviceCount];
     StoreField(slot.modelNumber, reply.data() + kReplyHeadSize,
                kDiscoveryReplySize - kReplyHeadSize);
     StoreText(slot.ipText, FormatIpv4(sender));
-    ++g_deviceCount;
+    ++context.deviceCount;
     return true;
 }
 
 int ProbeDeviceDetails(SearchContext& context) {
-    if (context.network == nullptr || g_slotCursor < 0 || g_slotCursor >= kDeviceSlotCount) {
+    if (context.network == nullptr || context.slotCursor < 0 ||
+        context.slotCursor >= kDeviceSlotCount) {
         return 0;
     }
-    DeviceSlot& slot = context.slots[g_slotCursor];
+    RequestState& requests = *context.requests;
+    DeviceSlot& slot = context.deviceSlots[context.slotCursor];
     const std::unique_ptr<UdpSocket> socket = context.network->OpenUdpSocket();
     if (!socket) {
         return 0;
@@ -103,7 +100,7 @@ int ProbeDeviceDetails(SearchContext& context) {
         return 0;
     }
 
-    if (!SendRequestInSequence(*socket, *address, g_serialNumberRequest)) {
+    if (!requests.SendRequestInSequence(*socket, *address, requests.serialNumberRequest)) {
         return 0;
     }
     if (socket->WaitReadable(kProbeWait) <= 0) {
@@ -117,14 +114,14 @@ int ProbeDeviceDetails(SearchContext& context) {
         BlankField(slot.modelNumber);
         return 1;
     }
-    if (!HeadMatches(serialReply, g_serialNumberRequest)) {
-        GiveBackSlot(context, g_slotCursor);
+    if (!HeadMatches(serialReply, requests.serialNumberRequest)) {
+        GiveBackSlot(context, context.slotCursor);
         return 0;
     }
     StoreField(slot.serialNumber, serialReply + kReplyHeadSize, kSerialReplySize - kReplyHeadSize);
 
     // This send's result is not looked at: a lost MAC answer only leaves the field as it was.
-    SendRequestInSequence(*socket, *address, g_macAddressRequest);
+    requests.SendRequestInSequence(*socket, *address, requests.macAddressRequest);
     if (socket->WaitReadable(kProbeWait) <= 0) {
         return 1;
     }
@@ -132,22 +129,13 @@ int ProbeDeviceDetails(SearchContext& context) {
     if (socket->ReceiveFrom(macReply, sizeof macReply, sender) < 0) {
         return 1;
     }
-    if (!HeadMatches(macReply, g_macAddressRequest)) {
-        GiveBackSlot(context, g_slotCursor);
+    if (!HeadMatches(macReply, requests.macAddressRequest)) {
+        GiveBackSlot(context, context.slotCursor);
         return 0;
     }
     // Bytes 4 to 19: the MAC address and the further bytes; byte 20 is not used.
     StoreField(slot.macField, macReply + kReplyHeadSize, sizeof slot.macField - 1);
     return 1;
-}
-
-void ResetDiscoveryStateForTesting() {
-    g_discoveryRequest[1] = 0;
-    g_serialNumberRequest[1] = 0;
-    g_macAddressRequest[1] = 0;
-    g_pendingSends = 0;
-    g_deviceCount = 0;
-    g_slotCursor = 0;
 }
 
 }  // namespace vindle

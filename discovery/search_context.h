@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "discovery/search_observer.h"
 #include "platform/control.h"
 #include "platform/list_view.h"
 #include "platform/network.h"
@@ -19,17 +21,36 @@ struct DeviceSlot {
 };
 static_assert(sizeof(DeviceSlot) == 63);
 
-// The record of one search, created zero-filled by "Retrieve" and owned (and freed) by the
-// worker. `network` is where the worker opens its sockets.
+// The specified search's destination table: entry 0 is the local /24 subnet, then up to 20
+// pairs from the settings file.
+constexpr int kDestinationCount = 21;
+using DestinationText = char[16];
+
+struct RequestState;
+
+// One search: created zero-filled by "Retrieve", handed to the worker, which owns it until the
+// search ends. It holds what the search owns (slots and counters, socket, destination table) and
+// where it reports: the list, "Retrieve" and, when given, an observer of its progress and end.
+// `requests` is the program's long-lived request state and `network` where sockets are opened;
+// both outlive the search.
 struct SearchContext {
     ListView* listControl = nullptr;
     Control* retrieveButton = nullptr;
-    DeviceSlot slots[kDeviceSlotCount] = {};
+    DeviceSlot deviceSlots[kDeviceSlotCount] = {};
     Network* network = nullptr;
-};
+    RequestState* requests = nullptr;
+    SearchObserver* observer = nullptr;
 
-// Slots in use in the running search, and the slot being processed; 0 between searches.
-extern std::int32_t g_deviceCount;
-extern std::int32_t g_slotCursor;
+    // Slots in use, and the slot being processed.
+    std::int32_t deviceCount = 0;
+    std::int32_t slotCursor = 0;
+    // Rows this search added to the list, and the last progress reported.
+    int devicesListed = 0;
+    SearchProgress progress;
+
+    std::unique_ptr<UdpSocket> socket;
+    DestinationText destinationAddresses[kDestinationCount] = {};
+    DestinationText destinationMasks[kDestinationCount] = {};
+};
 
 }  // namespace vindle

@@ -4,10 +4,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "discovery/broadcast_search.h"
 #include "discovery/device_table.h"
 #include "discovery/protocol.h"
+#include "discovery/search_steps.h"
 #include "platform/ipv4_text.h"
 #include "settings/settings_file.h"
 
@@ -20,12 +22,6 @@ constexpr Ipv4Address kLoopbackAddress = 0x7F000001u;
 
 void WriteText(DestinationText& field, const std::string& text) {
     std::snprintf(field, sizeof field, "%s", text.c_str());
-}
-
-void FinishSearch(std::unique_ptr<SearchContext> context) {
-    if (context->retrieveButton != nullptr) {
-        context->retrieveButton->SetEnabled(true);
-    }
 }
 
 // Moves the pairs of entries 1 to count-1 that are strict dotted-decimal texts to the front,
@@ -98,24 +94,15 @@ WaitBudget SplitWaitBudget(int timeoutSeconds, const DestinationText* addresses,
     return budget;
 }
 
-int SpecifiedSearchThread(SearchContext* rawContext) {
-    if (rawContext == nullptr) {
-        return 0;
+SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context) {
+    if (!context) {
+        return SearchOutcome{SearchEnd::NoSocket};
     }
-    std::unique_ptr<SearchContext> context(rawContext);
-    std::unique_ptr<UdpSocket> socket;
-    if (context->network != nullptr) {
-        socket = context->network->OpenUdpSocket();
+    if (!OpenSearchSocket(*context)) {
+        return FinishSearch(std::move(context), SearchOutcome{SearchEnd::NoSocket});
     }
-    if (!socket) {
-        FinishSearch(std::move(context));
-        return 0;
-    }
-    // Directed subnet broadcasts need the permission too.
-    socket->EnableBroadcast();
-
-    DestinationText addresses[kDestinationCount] = {};
-    DestinationText masks[kDestinationCount] = {};
+    DestinationText* addresses = context->destinationAddresses;
+    DestinationText* masks = context->destinationMasks;
 
     ListView& list = *context->listControl;
     if (list.ItemCount() > 0) {
@@ -127,47 +114,54 @@ int SpecifiedSearchThread(SearchContext* rawContext) {
 
     int count = 1;
     if (ReadAddressList(count, addresses, masks, kDestinationCount) == 0) {
-        g_deviceCount = 0;
-        socket.reset();
-        FinishSearch(std::move(context));
-        return 0;
+        return FinishSearch(std::move(context), SearchOutcome{SearchEnd::NoAddressList});
     }
     count = KeepValidPairs(addresses, masks, count < kDestinationCount ? count : kDestinationCount);
 
+    SearchOutcome outcome;
     int timeoutSeconds = 0;
     ReadTimeout(timeoutSeconds);
+    outcome.timeoutSeconds = timeoutSeconds;
 
+    // The pairs as the operator wrote them, for progress reports.
+    std::vector<std::string> labels;
     for (int i = 0; i < count; ++i) {
+        labels.push_back(SlotText(addresses[i]) + "/" + SlotText(masks[i]));
         ToDirectedBroadcast(addresses[i], masks[i]);
     }
     const WaitBudget budget = SplitWaitBudget(timeoutSeconds, addresses, count);
 
+    UdpSocket& socket = *context->socket;
+    RequestState& requests = *context->requests;
     for (int i = 0; i < count; ++i) {
         const std::optional<Ipv4Address> destination = ParseIpv4(SlotText(addresses[i]));
-        if (!destination || !SendRequestInSequence(*socket, *destination, g_discoveryRequest)) {
+        if (!destination ||
+            !requests.SendRequestInSequence(socket, *destination, requests.discoveryRequest)) {
+            // The remaining destinations get no request; a search that sent nothing says why.
+            outcome.reason = socket.LastSendReport().errorText;
+            if (i == 0) {
+                outcome.end = SearchEnd::NotSent;
+            }
             break;
         }
+        ReportProgress(*context, {SearchKind::Specified, labels[i], i + 1, count, 0,
+                                  timeoutSeconds});
         if (IsSubnetDestination(addresses[i])) {
             // The first wait only tells whether anything came; it reads nothing.
-            int waitResult = socket->WaitReadable(budget.subnetWait);
+            int waitResult = socket.WaitReadable(budget.subnetWait);
             const int blockFirstRow = list.ItemCount();
             if (waitResult <= 0) {
                 continue;
             }
             do {
-                waitResult = socket->WaitReadable(budget.subnetWait);
-            } while (ReceiveOneReply(*context, *socket, waitResult, true, blockFirstRow) != 0);
+                waitResult = socket.WaitReadable(budget.subnetWait);
+            } while (ReceiveOneReply(*context, waitResult, true, blockFirstRow) != 0);
         } else {
-            const int waitResult = socket->WaitReadable(budget.singleWait);
-            ReceiveOneReply(*context, *socket, waitResult, false, 0);
+            const int waitResult = socket.WaitReadable(budget.singleWait);
+            ReceiveOneReply(*context, waitResult, false, 0);
         }
     }
-
-    g_deviceCount = 0;
-    g_slotCursor = 0;
-    socket.reset();
-    FinishSearch(std::move(context));
-    return 1;
+    return FinishSearch(std::move(context), std::move(outcome));
 }
 
 }  // namespace vindle

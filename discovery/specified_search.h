@@ -1,20 +1,20 @@
 #pragma once
 
+#include <memory>
+
 #include "discovery/search_context.h"
+#include "discovery/search_observer.h"
 #include "platform/network.h"
 
 namespace vindle {
 
-// The destination table: entry 0 is the local /24 subnet, then up to 20 pairs from the file.
-constexpr int kDestinationCount = 21;
-using DestinationText = char[16];
-
-// The specified-address search worker. Takes ownership of `context` (allocated with new): sends
-// one discovery request to each destination in turn, collecting a subnet destination's replies
+// The specified-address search worker; it owns `context` until it returns. Sends one discovery
+// request to each destination of its table in turn, collecting a subnet destination's replies
 // until a quiet wait and reading one reply from a single-address destination. On every path it
-// enables context->retrieveButton and deletes the context before returning. 1 after a search;
-// 0 when the socket could not be opened or the settings file holds no address list.
-int SpecifiedSearchThread(SearchContext* context);
+// ends through FinishSearch. NoSocket when the socket could not be opened, NoAddressList when the
+// settings file holds no address list (the list emptied, nothing sent), NotSent when the first
+// destination could not be sent to.
+SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context);
 
 // Writes the local host's address as dotted-decimal text; 127.0.0.1 when the network knows none.
 void GetLocalAddressText(Network& network, DestinationText& text);

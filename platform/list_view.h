@@ -34,6 +34,24 @@ class ListView {
     virtual int SelectedCount() = 0;
     virtual ListRowState RowState(int row) = 0;
     virtual void SetRowState(int row, const ListRowState& state) = 0;
+
+    // Brackets a run of calls that must see the rows unchanged by anyone else (reading where a
+    // row goes, then inserting it). Nested runs are allowed; a list used by one thread at a time
+    // needs nothing here.
+    virtual void BeginUpdate() {}
+    virtual void EndUpdate() {}
+};
+
+// BeginUpdate() for the lifetime of the scope.
+class ListUpdateScope {
+  public:
+    explicit ListUpdateScope(ListView& list) : m_list(list) { m_list.BeginUpdate(); }
+    ~ListUpdateScope() { m_list.EndUpdate(); }
+    ListUpdateScope(const ListUpdateScope&) = delete;
+    ListUpdateScope& operator=(const ListUpdateScope&) = delete;
+
+  private:
+    ListView& m_list;
 };
 
 }  // namespace vindle

@@ -1,6 +1,7 @@
 #include "platform/memory_list_view.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vindle {
 
@@ -31,6 +32,7 @@ int MemoryListView::InsertItem(int position, const std::string& text) {
     Row row;
     row.texts[0] = text;
     m_rows.insert(m_rows.begin() + index, row);
+    Record({ListChange::Kind::Insert, index, 0, text, {}});
     return index;
 }
 
@@ -38,6 +40,7 @@ void MemoryListView::SetItemText(int row, int column, const std::string& text) {
     std::lock_guard lock(m_mutex);
     if (IsRow(row) && IsColumn(column)) {
         m_rows[row].texts[column] = text;
+        Record({ListChange::Kind::SetText, row, column, text, {}});
     }
 }
 
@@ -45,12 +48,14 @@ void MemoryListView::DeleteItem(int row) {
     std::lock_guard lock(m_mutex);
     if (IsRow(row)) {
         m_rows.erase(m_rows.begin() + row);
+        Record({ListChange::Kind::Delete, row, 0, {}, {}});
     }
 }
 
 void MemoryListView::DeleteAllItems() {
     std::lock_guard lock(m_mutex);
     m_rows.clear();
+    Record({ListChange::Kind::DeleteAll, 0, 0, {}, {}});
 }
 
 int MemoryListView::NextSelected(int start) {
@@ -78,6 +83,35 @@ void MemoryListView::SetRowState(int row, const ListRowState& state) {
     std::lock_guard lock(m_mutex);
     if (IsRow(row)) {
         m_rows[row].state = state;
+        Record({ListChange::Kind::SetState, row, 0, {}, state});
+    }
+}
+
+void MemoryListView::AdoptRowState(int row, const ListRowState& state) {
+    std::lock_guard lock(m_mutex);
+    if (IsRow(row)) {
+        m_rows[row].state = state;
+    }
+}
+
+void MemoryListView::SetChangeSink(ListChangeSink* sink) {
+    std::lock_guard lock(m_mutex);
+    m_sink = sink;
+    m_changes.clear();
+}
+
+std::vector<ListChange> MemoryListView::TakeChanges() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_changes, {});
+}
+
+void MemoryListView::Record(ListChange change) {
+    if (m_sink == nullptr) {
+        return;
+    }
+    m_changes.push_back(std::move(change));
+    if (m_changes.size() == 1) {
+        m_sink->ChangesPending();
     }
 }
 
@@ -89,6 +123,13 @@ std::vector<MemoryListView::Row> MemoryListView::Rows() {
 void MemoryListView::AppendRow(const std::array<std::string, kColumnCount>& texts) {
     std::lock_guard lock(m_mutex);
     m_rows.push_back(Row{texts, {}});
+    if (m_sink != nullptr) {
+        const int row = static_cast<int>(m_rows.size()) - 1;
+        Record({ListChange::Kind::Insert, row, 0, texts[0], {}});
+        for (int column = 1; column < kColumnCount; ++column) {
+            Record({ListChange::Kind::SetText, row, column, texts[column], {}});
+        }
+    }
 }
 
 }  // namespace vindle

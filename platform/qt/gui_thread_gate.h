@@ -53,6 +53,20 @@ class GuiThreadGate {
         });
     }
 
+    // Queues `operation` to run on the GUI thread unless the gate is detached by then, and returns
+    // at once. Posted operations run in the order they were posted.
+    template <typename Operation>
+    void Post(Operation operation) {
+        QMetaObject::invokeMethod(
+            m_receiver.get(),
+            [this, operation = std::move(operation)]() mutable {
+                if (!IsDetached()) {
+                    operation();
+                }
+            },
+            Qt::QueuedConnection);
+    }
+
   private:
     template <typename Function>
     void QueueAndWait(Function&& function) {

@@ -19,14 +19,6 @@ std::string Join(const std::vector<std::string>& texts) {
 
 }  // namespace
 
-SearchHarness::SearchHarness() {
-    ResetDiscoveryStateForTesting();
-}
-
-SearchHarness::~SearchHarness() {
-    ResetDiscoveryStateForTesting();
-}
-
 void SearchHarness::WriteBroadcastSettings(int timeoutSeconds) {
     WriteSettingsText(
         "[BroadCast]\nStatus=Enabled\n[SearchSpecifiedAddress]\nStatus=Disabled\n"
@@ -48,11 +40,13 @@ void SearchHarness::WriteSettingsText(const std::string& text) {
     WriteFile(directory.Path() / "QarvVindle.ini", text);
 }
 
-SearchContext* SearchHarness::NewContext() {
-    auto* context = new SearchContext{};
+std::unique_ptr<SearchContext> SearchHarness::NewContext(SearchObserver* observer) {
+    auto context = std::make_unique<SearchContext>();
     context->listControl = &list;
     context->retrieveButton = &retrieve;
     context->network = &network;
+    context->requests = &requests;
+    context->observer = observer;
     return context;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "discovery/protocol.h"
 #include "discovery/search_context.h"
 #include "fakes/fake_control.h"
 #include "fakes/fake_list_view.h"
@@ -13,12 +15,11 @@
 namespace vindle {
 
 // Everything one search needs, on the fakes: a temporary working directory holding the settings
-// file, the fake network, the list and the "Retrieve" button (disabled, as "Retrieve" leaves it
-// before a worker starts). The discovery globals are reset on construction and destruction.
+// file, the fake network, the program's request state, the list and the "Retrieve" button
+// (disabled, as "Retrieve" leaves it before a worker starts).
 class SearchHarness {
   public:
-    SearchHarness();
-    ~SearchHarness();
+    SearchHarness() = default;
     SearchHarness(const SearchHarness&) = delete;
     SearchHarness& operator=(const SearchHarness&) = delete;
 
@@ -30,12 +31,12 @@ class SearchHarness {
     // Replaces the settings file with `text` as given.
     void WriteSettingsText(const std::string& text);
 
-    // A zero-filled context wired to the fakes, allocated with new as "Retrieve" does; the worker
-    // deletes it.
-    SearchContext* NewContext();
+    // A zero-filled search wired to the fakes, as "Retrieve" makes one.
+    std::unique_ptr<SearchContext> NewContext(SearchObserver* observer = nullptr);
 
     ScopedTempDir directory;
     FakeNetwork network;
+    RequestState requests;
     FakeListView list;
     FakeControl retrieve{false};
 };

@@ -69,7 +69,7 @@ void CheckTable(const SearchContext* context, bool collecting = true) {
         return;
     }
     for (int i = 0; i < kDeviceSlotCount; ++i) {
-        const DeviceSlot& slot = context->slots[i];
+        const DeviceSlot& slot = context->deviceSlots[i];
         FUZZ_CHECK(std::memchr(slot.ipText, '\0', sizeof slot.ipText) != nullptr,
                    "ipText terminated");
         FUZZ_CHECK(slot.modelNumber[sizeof slot.modelNumber - 1] == '\0', "modelNumber terminated");

@@ -381,7 +381,8 @@ TEST_F(ColumnSortGuiTest, RowsFoundAfterASortArePlacedByAddressAmongTheSortedRow
     m_pause.PauseBeforeWait(3);
     Open(m_pause);
     QTest::mouseClick(Retrieve(), Qt::LeftButton);
-    ASSERT_TRUE(test::ProcessEventsUntil([&] { return m_pause.IsPaused(); }));
+    ASSERT_TRUE(test::ProcessEventsUntil(
+        [&] { return m_pause.IsPaused() && Column(kAddress).size() == 2; }));
     ASSERT_FALSE(Retrieve()->isEnabled());
     ASSERT_EQ(Column(kAddress), (Texts{"198.51.100.10", "198.51.100.30"}));
 

@@ -19,6 +19,10 @@
 namespace vindle {
 namespace {
 
+// Upper bound for a call that must return at once or end a wait early. Generous, so that a
+// loaded machine never fails it; the waits it guards against last 10 s or forever.
+constexpr double kPromptly = 3.0;
+
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
@@ -132,25 +136,25 @@ TEST_F(PosixNetworkTest, ReceiveWithNothingQueuedFailsInsteadOfBlocking) {
     Ipv4Address sender = 0;
     const auto start = Clock::now();
     EXPECT_EQ(m_socket->ReceiveFrom(buffer, sizeof buffer, sender), -1);
-    EXPECT_LT(SecondsSince(start), 0.1);
+    EXPECT_LT(SecondsSince(start), kPromptly);
 }
 
 TEST_F(PosixNetworkTest, WaitTimesOutAfterItsLimit) {
     Introduce();
     auto start = Clock::now();
     EXPECT_EQ(m_socket->WaitReadable({0, 0}), 0);
-    EXPECT_LT(SecondsSince(start), 0.05);
+    EXPECT_LT(SecondsSince(start), kPromptly);
 
     start = Clock::now();
     EXPECT_EQ(m_socket->WaitReadable({0, 250'000}), 0);
     EXPECT_GE(SecondsSince(start), 0.25);
-    EXPECT_LT(SecondsSince(start), 0.6);
+    EXPECT_LT(SecondsSince(start), kPromptly);
 
     // Microseconds of a second or more stand for whole seconds: 1.3 s in all.
     start = Clock::now();
     EXPECT_EQ(m_socket->WaitReadable({0, 1'300'000}), 0);
     EXPECT_GE(SecondsSince(start), 1.3);
-    EXPECT_LT(SecondsSince(start), 1.8);
+    EXPECT_LT(SecondsSince(start), 1.3 + kPromptly);
 }
 
 TEST_F(PosixNetworkTest, ZeroWaitSeesQueuedDatagram) {
@@ -164,10 +168,10 @@ TEST_F(PosixNetworkTest, NegativeWaitFailsAtOnceEvenWithDataQueued) {
     Introduce();
     m_peer.Answer({7});
     std::this_thread::sleep_for(50ms);
-    for (const WaitTime limit : {WaitTime{-1, 0}, WaitTime{0, -1}, WaitTime{5, -1}}) {
+    for (const WaitTime limit : {WaitTime{-1, 0}, WaitTime{0, -1}, WaitTime{10, -1}}) {
         const auto start = Clock::now();
         EXPECT_EQ(m_socket->WaitReadable(limit), -1);
-        EXPECT_LT(SecondsSince(start), 0.05);
+        EXPECT_LT(SecondsSince(start), kPromptly);
     }
 }
 
@@ -200,7 +204,7 @@ TEST_F(PosixNetworkTest, SignalsDoNotShortenAWait) {
 
     EXPECT_EQ(result, 0);
     EXPECT_GE(elapsed, 0.7);
-    EXPECT_LT(elapsed, 1.2);
+    EXPECT_LT(elapsed, 0.7 + kPromptly);
 }
 
 TEST_F(PosixNetworkTest, ShutdownWakesAPendingWaitAtOnce) {
@@ -222,7 +226,7 @@ TEST_F(PosixNetworkTest, ShutdownWakesAPendingWaitAtOnce) {
     waiter.join();
 
     EXPECT_EQ(result.load(), -1);
-    EXPECT_LT(std::chrono::duration<double>(woke - shutdownAt).count(), 0.1);
+    EXPECT_LT(std::chrono::duration<double>(woke - shutdownAt).count(), kPromptly);
 }
 
 TEST_F(PosixNetworkTest, AfterShutdownWaitsSendsAndOpensFail) {
@@ -234,7 +238,7 @@ TEST_F(PosixNetworkTest, AfterShutdownWaitsSendsAndOpensFail) {
 
     const auto start = Clock::now();
     EXPECT_EQ(m_socket->WaitReadable({10, 0}), -1);
-    EXPECT_LT(SecondsSince(start), 0.05);
+    EXPECT_LT(SecondsSince(start), kPromptly);
     const std::uint8_t hello[] = {1};
     EXPECT_FALSE(m_socket->SendTo(kLoopback, m_peer.port(), hello, sizeof hello));
     EXPECT_FALSE(m_peer.Hear(200));

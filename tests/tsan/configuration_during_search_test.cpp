@@ -123,8 +123,9 @@ TEST_F(ConfigurationDuringSearchTest, TheNextReplyAfterOkSeesTheNewMode) {
     ASSERT_EQ(ReadSearchMode(), SearchMode::Broadcast);
 
     QTest::mouseClick(Retrieve(), Qt::LeftButton);
-    ASSERT_TRUE(test::ProcessEventsUntil([&] { return m_pause.IsPaused(); }));
     // Broadcast status "Enabled": the first two replies are placed by address.
+    ASSERT_TRUE(
+        test::ProcessEventsUntil([&] { return m_pause.IsPaused() && Addresses().size() == 2; }));
     ASSERT_EQ(Addresses(), (Texts{"198.51.100.20", "198.51.100.30"}));
 
     // Tool > Configuration through the menu, as the operator does it, during the search.
@@ -163,6 +164,7 @@ TEST_F(ConfigurationDuringSearchTest, RepeatedSavesNeverHideTheModeFromTheWorker
     driver.SetSpecified(true);
     ConfigurationAction()->trigger();
     ASSERT_EQ(driver.Saves(), 1);
+    m_pause.SlowEveryWait(std::chrono::milliseconds(5));
     m_pause.Resume();
 
     // Keep saving, flipping the mode each time, until the search has ended: every reply reads

@@ -59,8 +59,16 @@ void ReplyPauseNetwork::Resume() {
     m_changed.notify_all();
 }
 
+void ReplyPauseNetwork::SlowEveryWait(std::chrono::milliseconds delay) {
+    std::lock_guard lock(m_mutex);
+    m_waitDelay = delay;
+}
+
 void ReplyPauseNetwork::OnSearchWait() {
     std::unique_lock lock(m_mutex);
+    if (m_waitDelay.count() > 0) {
+        m_changed.wait_for(lock, m_waitDelay, [this] { return m_shutDown; });
+    }
     if (++m_searchWaits != m_pauseAt || m_shutDown) {
         return;
     }

@@ -23,6 +23,9 @@ class ReplyPauseNetwork : public ForwardingNetwork {
     void Shutdown() override;
 
     void PauseBeforeWait(int waitNumber);
+    // Every later search wait first sleeps this long in real time, so that a search on the
+    // virtual clock still lasts long enough for the window to act during it.
+    void SlowEveryWait(std::chrono::milliseconds delay);
     bool IsPaused();
     void Resume();
 
@@ -38,6 +41,7 @@ class ReplyPauseNetwork : public ForwardingNetwork {
     int m_pauseAt = 0;
     bool m_paused = false;
     bool m_shutDown = false;
+    std::chrono::milliseconds m_waitDelay{0};
 };
 
 }  // namespace vindle::test

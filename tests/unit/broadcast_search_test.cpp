@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "discovery/protocol.h"
+#include "fakes/recording_observer.h"
 #include "fakes/search_harness.h"
 #include "platform/ipv4_text.h"
 
@@ -33,20 +34,27 @@ class BroadcastSearchTest : public ::testing::Test {
         return printers.back();
     }
 
-    int Run() {
+    SearchOutcome Run() {
         for (const FakePrinter& printer : printers) {
             h.network.AddPrinter(printer);
         }
-        return BroadcastSearchThread(h.NewContext());
+        const SearchOutcome outcome = BroadcastSearchThread(h.NewContext(&observer));
+        // The outcome is reported once, as returned.
+        EXPECT_EQ(observer.Outcomes(), std::vector<SearchOutcome>{outcome});
+        return outcome;
     }
 
     SearchHarness h;
+    RecordingObserver observer;
     std::vector<FakePrinter> printers;
 };
 
 TEST_F(BroadcastSearchTest, QuietNetworkEmptiesTheListAndEndsAfterTheTimeout) {
     h.list.AppendRow({"10.9.9.9", "old", "old", "old"});
-    EXPECT_EQ(Run(), 0);
+    const SearchOutcome outcome = Run();
+    EXPECT_EQ(outcome.end, SearchEnd::Searched);
+    EXPECT_EQ(outcome.devicesListed, 0);
+    EXPECT_EQ(outcome.timeoutSeconds, 6);
     EXPECT_EQ(h.list.ItemCount(), 0);
     EXPECT_EQ(h.network.Now(), 6 * kSecond);
     EXPECT_EQ(h.retrieve.History(), std::vector<bool>{true});
@@ -94,14 +102,19 @@ TEST_F(BroadcastSearchTest, ReplyWithinTheTimeoutIsListedAndALaterOneMissed) {
     EXPECT_EQ(late.network.Now(), 6 * kSecond);
 }
 
-TEST_F(BroadcastSearchTest, RepliesAreListedInAddressOrderAndCountersReset) {
+TEST_F(BroadcastSearchTest, RepliesAreListedInAddressOrderAndEachRowIsReported) {
     Printer("10.0.1.2", 100);
     Printer("10.0.0.10", 200);
     Printer("10.0.0.9", 300);
-    Run();
+    EXPECT_EQ(Run().devicesListed, 3);
     EXPECT_EQ(h.list.ColumnTexts(0), (Texts{"10.0.0.9", "10.0.0.10", "10.0.1.2"}));
-    EXPECT_EQ(g_deviceCount, 0);
-    EXPECT_EQ(g_slotCursor, 0);
+    std::vector<int> listed;
+    for (const SearchProgress& progress : observer.Progress()) {
+        EXPECT_EQ(progress.destination, "255.255.255.255");
+        EXPECT_EQ(progress.timeoutSeconds, 6);
+        listed.push_back(progress.devicesListed);
+    }
+    EXPECT_EQ(listed, (std::vector<int>{0, 1, 2, 3}));
     // The probes used sockets of their own, never the search socket.
     const std::uint16_t searchPort = h.network.PortOfSocket(0);
     for (const auto& send : h.network.Sends()) {
@@ -160,7 +173,7 @@ TEST_F(BroadcastSearchTest, DatagramsOfAnySizeAreHandledSafely) {
 TEST_F(BroadcastSearchTest, WaitFailureEndsTheCollectionWithoutAReceive) {
     Printer("10.0.0.1", kSecond);
     h.network.FailNextWaits(1);
-    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Run().end, SearchEnd::Searched);
     EXPECT_EQ(h.list.ItemCount(), 0);
     EXPECT_TRUE(h.network.Receives().empty());
     EXPECT_EQ(h.retrieve.History(), std::vector<bool>{true});
@@ -176,15 +189,19 @@ TEST_F(BroadcastSearchTest, ZeroTimeoutReadsOnlyWhatIsAlreadyQueued) {
 
 TEST_F(BroadcastSearchTest, SocketThatCannotOpenStillGivesRetrieveBack) {
     h.list.AppendRow({"10.9.9.9", "", "", ""});
-    g_deviceCount = 3;
-    g_slotCursor = 3;
     h.network.SetOpenFails(true);
-    EXPECT_EQ(Run(), -1);
+    EXPECT_EQ(Run().end, SearchEnd::NoSocket);
     EXPECT_TRUE(h.network.Sends().empty());
     EXPECT_EQ(h.list.ColumnTexts(0), Texts{"10.9.9.9"});
-    EXPECT_EQ(g_deviceCount, 3);
-    EXPECT_EQ(g_slotCursor, 3);
     EXPECT_EQ(h.retrieve.History(), std::vector<bool>{true});
+}
+
+TEST_F(BroadcastSearchTest, RequestThatCannotLeaveIsReportedWithTheReasonAfterTheWait) {
+    h.network.FailSendsAfter(0);
+    const SearchOutcome outcome = Run();
+    EXPECT_EQ(outcome.end, SearchEnd::NotSent);
+    EXPECT_EQ(outcome.reason, FakeNetwork::kSendFailureText);
+    EXPECT_EQ(h.network.Now(), 6 * kSecond);
 }
 
 TEST_F(BroadcastSearchTest, ShutdownEndsASearchBlockedOnAnotherThread) {

@@ -72,14 +72,15 @@ class DeviceTableTest : public ::testing::Test {
     void ReplyFrom(const char* address, bool inBlock = false, int blockFirstRow = 0,
                    const std::string& model = "MODEL") {
         DiscoveryReply reply{};
-        std::memcpy(reply.data(), g_discoveryRequest, 4);
+        std::memcpy(reply.data(), h.requests.discoveryRequest, 4);
         std::memcpy(reply.data() + 4, model.data(), std::min<std::size_t>(model.size(), 17));
         ASSERT_TRUE(AcceptDiscoveryReply(reply, ParseIpv4(address).value(), context));
         ProcessAcceptedReply(context, inBlock, blockFirstRow);
     }
 
     SearchHarness h;
-    SearchContext context{&h.list, &h.retrieve, {}, &h.network};
+    std::unique_ptr<SearchContext> m_search = h.NewContext();
+    SearchContext& context = *m_search;
 };
 
 TEST_F(DeviceTableTest, RowHoldsAddressMacModelAndSerial) {
@@ -90,8 +91,8 @@ TEST_F(DeviceTableTest, RowHoldsAddressMacModelAndSerial) {
     EXPECT_EQ(rows[0].texts, (std::array<std::string, 4>{"198.51.100.20", "02:1a:2b:0c:4d:5e",
                                                          "ABCDEFGHIJKLMNOPQ", "SERIAL-0001"}));
     EXPECT_EQ(rows[0].state, ListRowState{});
-    EXPECT_EQ(g_deviceCount, 1);
-    EXPECT_EQ(g_slotCursor, 1);
+    EXPECT_EQ(context.deviceCount, 1);
+    EXPECT_EQ(context.slotCursor, 1);
 }
 
 TEST_F(DeviceTableTest, BroadcastPlacementIsNumericAddressOrder) {
@@ -146,8 +147,8 @@ TEST_F(DeviceTableTest, BroadcastStatusIsReadForEveryReply) {
     h.WriteSettingsText("[BroadCast]\nStatus=enabled\n");
     ReplyFrom("10.0.0.2");
     EXPECT_EQ(h.list.ItemCount(), 3);
-    EXPECT_EQ(g_deviceCount, 4);
-    EXPECT_STREQ(context.slots[3].ipText, "10.0.0.2");
+    EXPECT_EQ(context.deviceCount, 4);
+    EXPECT_STREQ(context.deviceSlots[3].ipText, "10.0.0.2");
 }
 
 TEST_F(DeviceTableTest, DuplicateIsProbedTwiceListedOnceAndItsSlotReused) {
@@ -159,8 +160,8 @@ TEST_F(DeviceTableTest, DuplicateIsProbedTwiceListedOnceAndItsSlotReused) {
     ReplyFrom("10.0.0.7");
     ReplyFrom("10.0.0.7");
     EXPECT_EQ(h.list.ItemCount(), 1);
-    EXPECT_EQ(g_deviceCount, 1);
-    EXPECT_EQ(g_slotCursor, 1);
+    EXPECT_EQ(context.deviceCount, 1);
+    EXPECT_EQ(context.slotCursor, 1);
     int serialRequests = 0;
     for (const auto& send : h.network.Sends()) {
         serialRequests += send.bytes[0] == 2 ? 1 : 0;
@@ -169,7 +170,7 @@ TEST_F(DeviceTableTest, DuplicateIsProbedTwiceListedOnceAndItsSlotReused) {
 
     // The next device fills the freed slot and shows none of the dropped device's MAC bytes.
     ReplyFrom("10.0.0.8");
-    EXPECT_STREQ(context.slots[1].ipText, "10.0.0.8");
+    EXPECT_STREQ(context.deviceSlots[1].ipText, "10.0.0.8");
     EXPECT_EQ(h.list.ColumnTexts(0), (Texts{"10.0.0.7", "10.0.0.8"}));
     EXPECT_EQ(h.list.ColumnTexts(1), (Texts{"aa:bb:cc:dd:ee:ff", "00:00:00:00:00:00"}));
 }
@@ -188,8 +189,8 @@ TEST_F(DeviceTableTest, IncompleteDevicesAreNotListedButKeepTheirSlots) {
     ReplyFrom("10.0.0.3");
     EXPECT_EQ(h.list.ColumnTexts(0), (Texts{"10.0.0.3"}));
     EXPECT_EQ(h.list.ColumnTexts(1), (Texts{"00:00:00:00:00:00"}));
-    EXPECT_EQ(g_deviceCount, 3);
-    EXPECT_EQ(g_slotCursor, 3);
+    EXPECT_EQ(context.deviceCount, 3);
+    EXPECT_EQ(context.slotCursor, 3);
 }
 
 TEST_F(DeviceTableTest, WrongHeadAnswerGivesTheSlotBack) {
@@ -198,8 +199,8 @@ TEST_F(DeviceTableTest, WrongHeadAnswerGivesTheSlotBack) {
     h.network.AddPrinter(liar);
     ReplyFrom("10.0.0.1");
     EXPECT_EQ(h.list.ItemCount(), 0);
-    EXPECT_EQ(g_deviceCount, 0);
-    EXPECT_EQ(g_slotCursor, 0);
+    EXPECT_EQ(context.deviceCount, 0);
+    EXPECT_EQ(context.slotCursor, 0);
 }
 
 TEST_F(DeviceTableTest, TwentyFivePrintersAreAllListed) {
@@ -210,14 +211,14 @@ TEST_F(DeviceTableTest, TwentyFivePrintersAreAllListed) {
     }
     for (const std::string& address : addresses) {
         ReplyFrom(address.c_str());
-        ASSERT_LE(g_deviceCount, kDeviceSlotCount);
+        ASSERT_LE(context.deviceCount, kDeviceSlotCount);
     }
     const Texts listed = h.list.ColumnTexts(0);
     ASSERT_EQ(listed.size(), 25u);
     for (int i = 0; i < 25; ++i) {
         EXPECT_EQ(listed[i], "10.0.0." + std::to_string(i + 1));
     }
-    EXPECT_EQ(g_deviceCount, 20);
+    EXPECT_EQ(context.deviceCount, 20);
 }
 
 }  // namespace

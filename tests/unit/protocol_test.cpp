@@ -35,56 +35,57 @@ class ProtocolTest : public ::testing::Test {
   protected:
     // A context holding one accepted device at `address` in slot 0, cursor on it.
     void AcceptDevice(const char* address, const char* model = "MODEL-X") {
-        ASSERT_TRUE(AcceptDiscoveryReply(ReplyWithHead(g_discoveryRequest[1], model),
+        ASSERT_TRUE(AcceptDiscoveryReply(ReplyWithHead(h.requests.discoveryRequest[1], model),
                                          Address(address), context));
-        g_slotCursor = g_deviceCount - 1;
+        context.slotCursor = context.deviceCount - 1;
     }
 
     SearchHarness h;
-    SearchContext context{&h.list, &h.retrieve, {}, &h.network};
+    std::unique_ptr<SearchContext> m_search = h.NewContext();
+    SearchContext& context = *m_search;
 };
 
 TEST_F(ProtocolTest, RequestBuffersStartWithTheirFixedBytes) {
-    EXPECT_EQ(BufferBytes(g_discoveryRequest), (Bytes{0x01, 0, 0, 0, 0x1B, 0x6E, 0x22}));
-    EXPECT_EQ(BufferBytes(g_serialNumberRequest), (Bytes{0x02, 0, 0, 0, 0x1B, 0x6E, 0x21}));
-    EXPECT_EQ(BufferBytes(g_macAddressRequest), (Bytes{0x03, 0, 0, 0, 0x1B, 0x6E, 0x23}));
-    EXPECT_EQ(g_pendingSends, 0);
+    EXPECT_EQ(BufferBytes(h.requests.discoveryRequest), (Bytes{0x01, 0, 0, 0, 0x1B, 0x6E, 0x22}));
+    EXPECT_EQ(BufferBytes(h.requests.serialNumberRequest), (Bytes{0x02, 0, 0, 0, 0x1B, 0x6E, 0x21}));
+    EXPECT_EQ(BufferBytes(h.requests.macAddressRequest), (Bytes{0x03, 0, 0, 0, 0x1B, 0x6E, 0x23}));
+    EXPECT_EQ(h.requests.pendingSends, 0);
 }
 
 TEST_F(ProtocolTest, SequenceByteWrapsAfterFFAndNothingElseChanges) {
-    g_discoveryRequest[1] = 0xFE;
-    AdvanceSequence(g_discoveryRequest);
-    EXPECT_EQ(g_discoveryRequest[1], 0xFF);
-    AdvanceSequence(g_discoveryRequest);
-    EXPECT_EQ(BufferBytes(g_discoveryRequest), (Bytes{0x01, 0x00, 0, 0, 0x1B, 0x6E, 0x22}));
-    EXPECT_EQ(g_pendingSends, 2);
+    h.requests.discoveryRequest[1] = 0xFE;
+    h.requests.AdvanceSequence(h.requests.discoveryRequest);
+    EXPECT_EQ(h.requests.discoveryRequest[1], 0xFF);
+    h.requests.AdvanceSequence(h.requests.discoveryRequest);
+    EXPECT_EQ(BufferBytes(h.requests.discoveryRequest), (Bytes{0x01, 0x00, 0, 0, 0x1B, 0x6E, 0x22}));
+    EXPECT_EQ(h.requests.pendingSends, 2);
 }
 
 TEST_F(ProtocolTest, AtTheCeilingOfPendingSendsNoSequenceByteAdvances) {
-    g_pendingSends = 255;
-    AdvanceSequence(g_serialNumberRequest);
-    EXPECT_EQ(g_serialNumberRequest[1], 1);
-    EXPECT_EQ(g_pendingSends, 256);
-    AdvanceSequence(g_macAddressRequest);
-    AdvanceSequence(g_discoveryRequest);
-    EXPECT_EQ(g_macAddressRequest[1], 0);
-    EXPECT_EQ(g_discoveryRequest[1], 0);
-    EXPECT_EQ(g_pendingSends, 256);
+    h.requests.pendingSends = 255;
+    h.requests.AdvanceSequence(h.requests.serialNumberRequest);
+    EXPECT_EQ(h.requests.serialNumberRequest[1], 1);
+    EXPECT_EQ(h.requests.pendingSends, 256);
+    h.requests.AdvanceSequence(h.requests.macAddressRequest);
+    h.requests.AdvanceSequence(h.requests.discoveryRequest);
+    EXPECT_EQ(h.requests.macAddressRequest[1], 0);
+    EXPECT_EQ(h.requests.discoveryRequest[1], 0);
+    EXPECT_EQ(h.requests.pendingSends, 256);
 }
 
 TEST_F(ProtocolTest, OnlyAcceptedKind1And2SendsAreGivenBack) {
     auto socket = h.network.OpenUdpSocket();
     ASSERT_TRUE(socket);
-    EXPECT_TRUE(SendRequestInSequence(*socket, Address("10.0.0.1"), g_discoveryRequest));
-    EXPECT_TRUE(SendRequestInSequence(*socket, Address("10.0.0.1"), g_serialNumberRequest));
-    EXPECT_EQ(g_pendingSends, 0);
-    EXPECT_TRUE(SendRequestInSequence(*socket, Address("10.0.0.1"), g_macAddressRequest));
-    EXPECT_EQ(g_pendingSends, 1);
+    EXPECT_TRUE(h.requests.SendRequestInSequence(*socket, Address("10.0.0.1"), h.requests.discoveryRequest));
+    EXPECT_TRUE(h.requests.SendRequestInSequence(*socket, Address("10.0.0.1"), h.requests.serialNumberRequest));
+    EXPECT_EQ(h.requests.pendingSends, 0);
+    EXPECT_TRUE(h.requests.SendRequestInSequence(*socket, Address("10.0.0.1"), h.requests.macAddressRequest));
+    EXPECT_EQ(h.requests.pendingSends, 1);
 
     h.network.FailSendsAfter(0);
-    EXPECT_FALSE(SendRequestInSequence(*socket, Address("10.0.0.1"), g_serialNumberRequest));
-    EXPECT_EQ(g_pendingSends, 2);
-    EXPECT_EQ(g_serialNumberRequest[1], 2);
+    EXPECT_FALSE(h.requests.SendRequestInSequence(*socket, Address("10.0.0.1"), h.requests.serialNumberRequest));
+    EXPECT_EQ(h.requests.pendingSends, 2);
+    EXPECT_EQ(h.requests.serialNumberRequest[1], 2);
 
     const auto sends = h.network.Sends();
     ASSERT_EQ(sends.size(), 4u);
@@ -103,7 +104,7 @@ TEST_F(ProtocolTest, ProbesOverManySearchesFollowTheKind3Rule) {
     AcceptDevice("10.0.0.7");
     for (int probe = 1; probe <= 260; ++probe) {
         ASSERT_EQ(ProbeDeviceDetails(context), 1) << "probe " << probe;
-        ASSERT_STREQ(context.slots[0].serialNumber, "S") << "probe " << probe;
+        ASSERT_STREQ(context.deviceSlots[0].serialNumber, "S") << "probe " << probe;
     }
     std::vector<int> serialBytes;
     std::vector<int> macBytes;
@@ -119,24 +120,24 @@ TEST_F(ProtocolTest, ProbesOverManySearchesFollowTheKind3Rule) {
     EXPECT_EQ(serialBytes[259], 0);
     EXPECT_EQ(macBytes[256], 1);
     EXPECT_EQ(macBytes[259], 4);
-    EXPECT_EQ(g_pendingSends, 256);
+    EXPECT_EQ(h.requests.pendingSends, 256);
 }
 
 TEST_F(ProtocolTest, DiscoveryReplyIsAcceptedByItsHeadAlone) {
-    g_discoveryRequest[1] = 7;
+    h.requests.discoveryRequest[1] = 7;
     DiscoveryReply reply = ReplyWithHead(7, "ABCDEFGHIJKLMNOPQ");
     ASSERT_TRUE(AcceptDiscoveryReply(reply, Address("203.0.113.250"), context));
-    EXPECT_EQ(g_deviceCount, 1);
-    EXPECT_STREQ(context.slots[0].ipText, "203.0.113.250");
-    EXPECT_STREQ(context.slots[0].modelNumber, "ABCDEFGHIJKLMNOPQ");
+    EXPECT_EQ(context.deviceCount, 1);
+    EXPECT_STREQ(context.deviceSlots[0].ipText, "203.0.113.250");
+    EXPECT_STREQ(context.deviceSlots[0].modelNumber, "ABCDEFGHIJKLMNOPQ");
 
     // A head of four matching bytes and nothing else: accepted with an empty model.
     DiscoveryReply bare{};
     bare[0] = 1;
     bare[1] = 7;
     ASSERT_TRUE(AcceptDiscoveryReply(bare, Address("10.0.0.1"), context));
-    EXPECT_EQ(context.slots[1].modelNumber[0], '\0');
-    EXPECT_EQ(g_deviceCount, 2);
+    EXPECT_EQ(context.deviceSlots[1].modelNumber[0], '\0');
+    EXPECT_EQ(context.deviceCount, 2);
 
     for (int byte = 0; byte < 4; ++byte) {
         DiscoveryReply wrong = reply;
@@ -144,8 +145,8 @@ TEST_F(ProtocolTest, DiscoveryReplyIsAcceptedByItsHeadAlone) {
         EXPECT_FALSE(AcceptDiscoveryReply(wrong, Address("10.0.0.2"), context)) << byte;
     }
     EXPECT_FALSE(AcceptDiscoveryReply(ReplyWithHead(6, "OLD"), Address("10.0.0.2"), context));
-    EXPECT_EQ(g_deviceCount, 2);
-    EXPECT_EQ(context.slots[2].ipText[0], '\0');
+    EXPECT_EQ(context.deviceCount, 2);
+    EXPECT_EQ(context.deviceSlots[2].ipText[0], '\0');
 }
 
 TEST_F(ProtocolTest, FullTableGivesItsLastSlotToTheNewReply) {
@@ -153,18 +154,18 @@ TEST_F(ProtocolTest, FullTableGivesItsLastSlotToTheNewReply) {
         const std::string address = "10.0.0." + std::to_string(i + 1);
         ASSERT_TRUE(AcceptDiscoveryReply(ReplyWithHead(0, "M"), Address(address.c_str()), context));
     }
-    g_slotCursor = g_deviceCount;
-    std::memset(context.slots[19].macField, 0xAB, 16);
-    std::memcpy(context.slots[19].serialNumber, "OLDSERIAL", 10);
+    context.slotCursor = context.deviceCount;
+    std::memset(context.deviceSlots[19].macField, 0xAB, 16);
+    std::memcpy(context.deviceSlots[19].serialNumber, "OLDSERIAL", 10);
 
     ASSERT_TRUE(AcceptDiscoveryReply(ReplyWithHead(0, "NEW"), Address("10.9.9.9"), context));
-    EXPECT_EQ(g_deviceCount, 20);
-    EXPECT_EQ(g_slotCursor, 19);
-    EXPECT_STREQ(context.slots[19].ipText, "10.9.9.9");
-    EXPECT_STREQ(context.slots[19].modelNumber, "NEW");
-    EXPECT_EQ(context.slots[19].serialNumber[0], '\0');
-    EXPECT_EQ(std::string(context.slots[19].macField, 16), std::string(16, '\0'));
-    EXPECT_STREQ(context.slots[18].ipText, "10.0.0.19");
+    EXPECT_EQ(context.deviceCount, 20);
+    EXPECT_EQ(context.slotCursor, 19);
+    EXPECT_STREQ(context.deviceSlots[19].ipText, "10.9.9.9");
+    EXPECT_STREQ(context.deviceSlots[19].modelNumber, "NEW");
+    EXPECT_EQ(context.deviceSlots[19].serialNumber[0], '\0');
+    EXPECT_EQ(std::string(context.deviceSlots[19].macField, 16), std::string(16, '\0'));
+    EXPECT_STREQ(context.deviceSlots[18].ipText, "10.0.0.19");
 }
 
 TEST_F(ProtocolTest, CompleteProbeFillsSerialAndMacOnItsOwnSocket) {
@@ -177,10 +178,10 @@ TEST_F(ProtocolTest, CompleteProbeFillsSerialAndMacOnItsOwnSocket) {
     AcceptDevice("10.0.0.7");
 
     EXPECT_EQ(ProbeDeviceDetails(context), 1);
-    EXPECT_STREQ(context.slots[0].serialNumber, "SERIAL-0001");
-    EXPECT_EQ(std::memcmp(context.slots[0].macField, printer.mac.data(), 16), 0);
-    EXPECT_EQ(context.slots[0].macField[16], '\0');
-    EXPECT_EQ(g_deviceCount, 1);
+    EXPECT_STREQ(context.deviceSlots[0].serialNumber, "SERIAL-0001");
+    EXPECT_EQ(std::memcmp(context.deviceSlots[0].macField, printer.mac.data(), 16), 0);
+    EXPECT_EQ(context.deviceSlots[0].macField[16], '\0');
+    EXPECT_EQ(context.deviceCount, 1);
 
     const auto sends = h.network.Sends();
     ASSERT_EQ(sends.size(), 2u);
@@ -201,16 +202,16 @@ TEST_F(ProtocolTest, SerialAnswerMustComeWithinOneSecond) {
     h.network.AddPrinter(printer);
     AcceptDevice("10.0.0.7");
     EXPECT_EQ(ProbeDeviceDetails(context), 1);
-    EXPECT_STREQ(context.slots[0].serialNumber, "S1");
+    EXPECT_STREQ(context.deviceSlots[0].serialNumber, "S1");
 
     SearchHarness late;
-    SearchContext lateContext{&late.list, &late.retrieve, {}, &late.network};
+    const std::unique_ptr<SearchContext> lateSearch = late.NewContext();
+    SearchContext& lateContext = *lateSearch;
     printer.serialNo.delayMicros = 1000001;
     late.network.AddPrinter(printer);
     ASSERT_TRUE(AcceptDiscoveryReply(ReplyWithHead(0, "M"), Address("10.0.0.7"), lateContext));
-    g_slotCursor = 0;
     EXPECT_EQ(ProbeDeviceDetails(lateContext), 1);
-    EXPECT_EQ(lateContext.slots[0].serialNumber[0], '\0');
+    EXPECT_EQ(lateContext.deviceSlots[0].serialNumber[0], '\0');
     EXPECT_EQ(late.network.Now(), 1000000);
     EXPECT_EQ(late.network.Sends().size(), 1u);  // no kind-3 request without a serial answer
 }
@@ -241,10 +242,10 @@ TEST_P(ProbePathTest, LeavesSlotAndCountAsExpected) {
     h.network.AddPrinter(printer);
     AcceptDevice("10.0.0.7", "MODEL");
     // Bytes from an earlier occupant show whether the MAC field was written.
-    std::memset(context.slots[0].macField, 0x11, 16);
+    std::memset(context.deviceSlots[0].macField, 0x11, 16);
 
     EXPECT_EQ(ProbeDeviceDetails(context), c.result);
-    const DeviceSlot& slot = context.slots[0];
+    const DeviceSlot& slot = context.deviceSlots[0];
     EXPECT_EQ(std::string(slot.ipText), c.addressKept ? "10.0.0.7" : "");
     EXPECT_EQ(std::string(slot.modelNumber), c.modelKept ? "MODEL" : "");
     EXPECT_EQ(std::string(slot.serialNumber), c.serialText);
@@ -255,7 +256,7 @@ TEST_P(ProbePathTest, LeavesSlotAndCountAsExpected) {
     } else {
         EXPECT_EQ(std::string(slot.macField, 16), std::string(16, '\x11'));
     }
-    EXPECT_EQ(g_deviceCount, c.deviceCount);
+    EXPECT_EQ(context.deviceCount, c.deviceCount);
     EXPECT_EQ(h.network.OpenSocketCount(), 0);
 }
 
@@ -292,9 +293,9 @@ TEST_F(ProtocolTest, ProbeThatCannotStartLeavesTheSlotAlone) {
     EXPECT_EQ(ProbeDeviceDetails(context), 0);
     EXPECT_EQ(h.network.Sends().size(), 1u);  // the failed kind-2 send, and no kind 3
 
-    EXPECT_STREQ(context.slots[0].ipText, "10.0.0.7");
-    EXPECT_EQ(g_deviceCount, 1);
-    EXPECT_EQ(g_pendingSends, 1);  // a failed send is not given back
+    EXPECT_STREQ(context.deviceSlots[0].ipText, "10.0.0.7");
+    EXPECT_EQ(context.deviceCount, 1);
+    EXPECT_EQ(h.requests.pendingSends, 1);  // a failed send is not given back
 }
 
 TEST_F(ProtocolTest, FailedProbeWaitsStoreNothing) {
@@ -302,7 +303,7 @@ TEST_F(ProtocolTest, FailedProbeWaitsStoreNothing) {
     AcceptDevice("10.0.0.7");
     h.network.FailNextWaits(1);
     EXPECT_EQ(ProbeDeviceDetails(context), 1);
-    EXPECT_EQ(context.slots[0].serialNumber[0], '\0');
+    EXPECT_EQ(context.deviceSlots[0].serialNumber[0], '\0');
     EXPECT_EQ(h.network.Sends().size(), 1u);
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "discovery/protocol.h"
+#include "fakes/recording_observer.h"
 #include "fakes/search_harness.h"
 #include "platform/ipv4_text.h"
 
@@ -113,11 +114,11 @@ class SpecifiedSearchTest : public ::testing::Test {
         return printers.back();
     }
 
-    int Run() {
+    SearchOutcome Run() {
         for (const FakePrinter& printer : printers) {
             h.network.AddPrinter(printer);
         }
-        return SpecifiedSearchThread(h.NewContext());
+        return SpecifiedSearchThread(h.NewContext(&observer));
     }
 
     // Kind-1 sends in order, as destination texts.
@@ -151,6 +152,7 @@ class SpecifiedSearchTest : public ::testing::Test {
     }
 
     SearchHarness h;
+    RecordingObserver observer;
     std::vector<FakePrinter> printers;
 
   private:
@@ -160,15 +162,22 @@ TEST_F(SpecifiedSearchTest, LocalSubnetFirstThenTheConfiguredSubnet) {
     h.WriteSpecifiedSettings(7, {"10.1.2.3"}, {"255.255.0.0"});
     FakePrinter& remote = Printer("10.1.7.7");
     remote.prefixLength = 16;
-    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run().devicesListed, 1);
     EXPECT_EQ(DiscoveryDestinations(), (Texts{"192.168.1.255", "10.1.255.255"}));
     // Local: one quiet wait. Remote: the first wait, the wait before the read, the quiet wait.
     EXPECT_EQ(SearchWaits(), (std::vector<WaitTime>(4, WaitTime{3, 0})));
     EXPECT_EQ(h.list.ColumnTexts(0), Texts{"10.1.7.7"});
     EXPECT_EQ(h.retrieve.History(), std::vector<bool>{true});
-    EXPECT_EQ(g_deviceCount, 0);
-    EXPECT_EQ(g_slotCursor, 0);
     EXPECT_EQ(h.network.OpenSocketCount(), 0);
+    // Each destination is announced as the operator wrote it, with its place.
+    std::vector<std::string> announced;
+    for (const SearchProgress& progress : observer.Progress()) {
+        announced.push_back(progress.destination + " " + std::to_string(progress.destinationIndex) +
+                            "/" + std::to_string(progress.destinationCount) + " " +
+                            std::to_string(progress.devicesListed));
+    }
+    EXPECT_EQ(announced, (Texts{"192.168.1.23/255.255.255.0 1/2 0", "10.1.2.3/255.255.0.0 2/2 0",
+                                "10.1.2.3/255.255.0.0 2/2 1"}));
 }
 
 TEST_F(SpecifiedSearchTest, SequenceByteAdvancesOncePerDestination) {
@@ -179,7 +188,7 @@ TEST_F(SpecifiedSearchTest, SequenceByteAdvancesOncePerDestination) {
     EXPECT_EQ(sends[0].bytes, RequestBytes(1, 1));
     EXPECT_EQ(sends[1].bytes, RequestBytes(1, 2));
     EXPECT_EQ(sends[2].bytes, RequestBytes(1, 3));
-    EXPECT_EQ(g_pendingSends, 0);
+    EXPECT_EQ(h.requests.pendingSends, 0);
 }
 
 TEST_F(SpecifiedSearchTest, SingleAddressIsReadOnceAnd255TextIsCollected) {
@@ -219,7 +228,7 @@ TEST_F(SpecifiedSearchTest, NoSubnetListEndsAtOnceWithAnEmptyList) {
         "[BroadCast]\nStatus=Disabled\n[SearchSpecifiedAddress]\nStatus=Enabled\n"
         "IPAddress=10.1.2.3\n[TimeOut]\nTimeVal=6\n");
     h.list.AppendRow({"10.9.9.9", "", "", ""});
-    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Run().end, SearchEnd::NoAddressList);
     EXPECT_TRUE(h.network.Sends().empty());
     EXPECT_EQ(h.list.ItemCount(), 0);
     EXPECT_EQ(h.retrieve.History(), std::vector<bool>{true});
@@ -230,7 +239,7 @@ TEST_F(SpecifiedSearchTest, SocketThatCannotOpenStillGivesRetrieveBack) {
     h.WriteSpecifiedSettings(6, {"10.1.2.3"}, {"255.255.255.255"});
     h.list.AppendRow({"10.9.9.9", "", "", ""});
     h.network.SetOpenFails(true);
-    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Run().end, SearchEnd::NoSocket);
     EXPECT_EQ(h.list.ItemCount(), 1);
     EXPECT_EQ(h.retrieve.History(), std::vector<bool>{true});
 }
@@ -276,12 +285,14 @@ TEST_F(SpecifiedSearchTest, FailedReceiveEndsOnlyTheCurrentSubnet) {
 TEST_F(SpecifiedSearchTest, FailedSendEndsTheDestinationLoop) {
     h.WriteSpecifiedSettings(6, {"10.1.0.0", "10.2.0.0"}, {"255.255.0.0", "255.255.0.0"});
     h.network.FailSendsTo(Address("10.1.255.255"));
-    EXPECT_EQ(Run(), 1);
+    const SearchOutcome outcome = Run();
+    EXPECT_EQ(outcome.end, SearchEnd::Searched);
+    EXPECT_EQ(outcome.reason, FakeNetwork::kSendFailureText);
     const auto sends = h.network.Sends();
     ASSERT_EQ(sends.size(), 2u);
     EXPECT_FALSE(sends[1].accepted);
     EXPECT_EQ(h.retrieve.History(), std::vector<bool>{true});
-    EXPECT_EQ(g_pendingSends, 1);  // the failed send was not given back
+    EXPECT_EQ(h.requests.pendingSends, 1);  // the failed send was not given back
 }
 
 TEST_F(SpecifiedSearchTest, MalformedPairsAreSkippedNeverSentToBroadcast) {

@@ -58,7 +58,7 @@ class UntrustedTextTest : public ::testing::Test {
                 MakeFakePrinter(printer.address, printer.model, printer.serial,
                                 {0x02, 0x00, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(tail++)}));
         }
-        ASSERT_EQ(BroadcastSearchThread(h.NewContext()), 0);
+        ASSERT_EQ(BroadcastSearchThread(h.NewContext()).end, SearchEnd::Searched);
     }
 
     // Every row as its four texts, whatever the order.

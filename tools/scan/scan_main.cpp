@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "discovery/broadcast_search.h"
+#include "discovery/protocol.h"
 #include "discovery/search_context.h"
 #include "discovery/specified_search.h"
 #include "platform/memory_list_view.h"
@@ -143,13 +145,16 @@ int main(int argc, char** argv) {
     vindle::MemoryListView list;
     SearchEndSignal searchEnd;
 
-    auto* context = new vindle::SearchContext{};
+    vindle::RequestState requests;
+
+    auto context = std::make_unique<vindle::SearchContext>();
     context->listControl = &list;
     context->retrieveButton = &searchEnd;
     context->network = &network;
+    context->requests = &requests;
     std::thread worker(mode == vindle::SearchMode::Broadcast ? vindle::BroadcastSearchThread
                                                              : vindle::SpecifiedSearchThread,
-                       context);
+                       std::move(context));
 
     // Progress on a terminal only: printers found and the quiet time that ends the search.
     const bool showProgress = isatty(STDERR_FILENO) == 1;

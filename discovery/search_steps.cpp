@@ -1,0 +1,64 @@
+#include "discovery/search_steps.h"
+
+#include <utility>
+
+#include "discovery/device_table.h"
+#include "discovery/protocol.h"
+
+namespace vindle {
+
+int ReceiveOneReply(SearchContext& context, int waitResult, bool inBlock, int blockFirstRow) {
+    if (waitResult <= 0) {
+        return 0;
+    }
+    DiscoveryReply reply{};
+    Ipv4Address sender = 0;
+    if (context.socket->ReceiveFrom(reply.data(), reply.size(), sender) < 0) {
+        return 0;
+    }
+    if (AcceptDiscoveryReply(reply, sender, context)) {
+        ProcessAcceptedReply(context, inBlock, blockFirstRow);
+    }
+    return 1;
+}
+
+bool OpenSearchSocket(SearchContext& context) {
+    if (context.network != nullptr) {
+        context.socket = context.network->OpenUdpSocket();
+    }
+    if (!context.socket) {
+        return false;
+    }
+    // Its result is not looked at: without it only the broadcast send fails, and says so.
+    context.socket->EnableBroadcast();
+    return true;
+}
+
+void ReportProgress(SearchContext& context, const SearchProgress& progress) {
+    context.progress = progress;
+    ReportDeviceListed(context);
+}
+
+void ReportDeviceListed(SearchContext& context) {
+    context.progress.devicesListed = context.devicesListed;
+    if (context.observer != nullptr) {
+        context.observer->SearchProgressed(context.progress);
+    }
+}
+
+SearchOutcome FinishSearch(std::unique_ptr<SearchContext> context, SearchOutcome outcome) {
+    context->deviceCount = 0;
+    context->slotCursor = 0;
+    context->socket.reset();
+    outcome.devicesListed = context->devicesListed;
+    // Reported before "Retrieve" comes back, so whoever sees the button enabled sees the outcome.
+    if (context->observer != nullptr) {
+        context->observer->SearchEnded(outcome);
+    }
+    if (context->retrieveButton != nullptr) {
+        context->retrieveButton->SetEnabled(true);
+    }
+    return outcome;
+}
+
+}  // namespace vindle

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+
+#include "discovery/search_context.h"
+#include "discovery/search_observer.h"
+#include "platform/network.h"
+
+namespace vindle {
+
+// The one receive step of both searches. Reads nothing after a wait that timed out or failed
+// (`waitResult` <= 0); otherwise reads one datagram of at most 21 bytes from the search socket
+// and hands an accepted reply to ProcessAcceptedReply. 1 when a datagram was read, accepted or
+// not; 0 otherwise.
+int ReceiveOneReply(SearchContext& context, int waitResult, bool inBlock, int blockFirstRow);
+
+// Opens the search socket with broadcast permission into context.socket; false when none opens.
+bool OpenSearchSocket(SearchContext& context);
+
+// Tells the observer, if any, where the search stands now.
+void ReportProgress(SearchContext& context, const SearchProgress& progress);
+// The same once more, with the rows listed so far.
+void ReportDeviceListed(SearchContext& context);
+
+// The last steps of both searches, on every path: slot counters back to 0, the socket closed,
+// the outcome reported, "Retrieve" usable again, and the search object freed. Returns `outcome`.
+SearchOutcome FinishSearch(std::unique_ptr<SearchContext> context, SearchOutcome outcome);
+
+}  // namespace vindle

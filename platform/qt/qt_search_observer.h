@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+
+#include "discovery/search_observer.h"
+#include "platform/qt/gui_thread_gate.h"
+
+namespace vindle {
+
+// Hands a search's progress and end to functions that run on the GUI thread. The worker posts
+// and goes on; nothing waits. After Detach() nothing more is handed on.
+class QtSearchObserver final : public SearchObserver {
+  public:
+    using ProgressHandler = std::function<void(const SearchProgress&)>;
+    using EndHandler = std::function<void(const SearchOutcome&)>;
+
+    QtSearchObserver(ProgressHandler onProgress, EndHandler onEnd);
+
+    void SearchProgressed(const SearchProgress& progress) override;
+    void SearchEnded(const SearchOutcome& outcome) override;
+
+    // GUI thread only.
+    void Detach() { m_gate.Detach(); }
+
+  private:
+    ProgressHandler m_onProgress;
+    EndHandler m_onEnd;
+    GuiThreadGate m_gate;
+};
+
+}  // namespace vindle
