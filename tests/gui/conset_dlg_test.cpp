@@ -1,4 +1,4 @@
-#include "settings/conset_dlg.h"
+#include "app/conset_dlg.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "app/ip_address_edit.h"
 #include "fakes/temp_dir.h"
-#include "settings/ip_address_edit.h"
 #include "settings/settings_file.h"
 
 namespace vindle {

@@ -1,4 +1,4 @@
-#include "settings/conset_dlg.h"
+#include "app/conset_dlg.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -13,12 +13,12 @@
 #include <string>
 #include <utility>
 
+#include "app/conset_adapters.h"
+#include "app/ip_address_edit.h"
 #include "platform/qt/dialog_units.h"
 #include "platform/qt/qt_control.h"
 #include "platform/qt/qt_list_view.h"
-#include "settings/conset_adapters.h"
 #include "settings/conset_logic.h"
-#include "settings/ip_address_edit.h"
 
 namespace {
 

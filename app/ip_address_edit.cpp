@@ -1,4 +1,4 @@
-#include "settings/ip_address_edit.h"
+#include "app/ip_address_edit.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
