@@ -83,12 +83,13 @@ void CConsetDlg::BuildControls() {
         auto* widget = new QLabel(QString::fromLatin1(text), this);
         widget->setTextFormat(Qt::PlainText);
         place(widget, name, x, y, width, height);
+        return widget;
     };
 
     place(new QGroupBox(QStringLiteral("IP"), this), "ipGroup", 6, 3, 187, 159);
     place(new QGroupBox(QStringLiteral("Timeout"), this), "timeoutGroup", 6, 162, 187, 44);
-    label("IP Address        :", "addressLabel", 21, 34, 57, 8);
-    label("Subnet Mask     :", "maskLabel", 21, 53, 54, 8);
+    QLabel* addressLabel = label("IP Address        :", "addressLabel", 21, 34, 57, 8);
+    QLabel* maskLabel = label("Subnet Mask     :", "maskLabel", 21, 53, 54, 8);
 
     m_searchSpecifiedCheck = new QCheckBox(QStringLiteral("   Search Specified Address"), this);
     place(m_searchSpecifiedCheck, "searchSpecifiedCheck", 13, 14, 103, 10);
@@ -129,7 +130,16 @@ void CConsetDlg::BuildControls() {
     m_cancelButton->setAutoDefault(false);
     place(m_cancelButton, "cancelButton", 153, 209, 40, 18);
 
-    label("Timeout (sec)            :", "timeoutLabel", 35, 181, 71, 8);
+    QLabel* timeoutLabel = label("Timeout (sec)            :", "timeoutLabel", 35, 181, 71, 8);
+
+    // Names for assistive technology; the labels are tied to the fields they describe.
+    m_addressEdit->SetAccessibleNames(QStringLiteral("IP address"));
+    m_maskEdit->SetAccessibleNames(QStringLiteral("Subnet mask"));
+    m_timeoutEdit->setAccessibleName(QStringLiteral("Timeout in seconds"));
+    m_addressList->setAccessibleName(QStringLiteral("Specified addresses"));
+    addressLabel->setBuddy(m_addressEdit);
+    maskLabel->setBuddy(m_maskEdit);
+    timeoutLabel->setBuddy(m_timeoutEdit);
 
     setFixedSize(units.ToPixels(200, 238));
 }

@@ -1,7 +1,9 @@
 #include "app/conset_dlg.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -167,6 +169,25 @@ TEST_F(ConsetDlgTest, OpensWithTheTemplatesControlsAndStates) {
     EXPECT_TRUE(Find<IpAddressEdit>("addressEdit")->isEnabled());
     EXPECT_TRUE(Button("addButton")->isEnabled());
     EXPECT_FALSE(Button("deleteButton")->isEnabled());
+}
+
+TEST_F(ConsetDlgTest, FieldsHaveAccessibleNamesAndTheirLabels) {
+    Open(kBroadcastWithList);
+    auto name = [](QWidget* widget) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        return accessible != nullptr ? accessible->text(QAccessible::Name) : QString();
+    };
+    auto* address = Find<IpAddressEdit>("addressEdit");
+    auto* mask = Find<IpAddressEdit>("maskEdit");
+    EXPECT_EQ(name(address), QStringLiteral("IP address"));
+    EXPECT_EQ(name(address->Field(0)), QStringLiteral("IP address, part 1 of 4"));
+    EXPECT_EQ(name(mask), QStringLiteral("Subnet mask"));
+    EXPECT_EQ(name(mask->Field(3)), QStringLiteral("Subnet mask, part 4 of 4"));
+    EXPECT_EQ(name(Find<QLineEdit>("timeoutEdit")), QStringLiteral("Timeout in seconds"));
+    EXPECT_EQ(name(List()), QStringLiteral("Specified addresses"));
+    EXPECT_EQ(Find<QLabel>("addressLabel")->buddy(), address);
+    EXPECT_EQ(Find<QLabel>("maskLabel")->buddy(), mask);
+    EXPECT_EQ(Find<QLabel>("timeoutLabel")->buddy(), Find<QLineEdit>("timeoutEdit"));
 }
 
 TEST_F(ConsetDlgTest, AddressesAreRefusedOrAcceptedByTheirFirstPart) {
