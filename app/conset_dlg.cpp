@@ -158,8 +158,9 @@ void CConsetDlg::OnInitDialog() {
 }
 
 void CConsetDlg::ShowMessage(const char* text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Qarv Vindle"), QString::fromLatin1(text),
-                    QMessageBox::Ok, this);
+    // The messages are ASCII but for a failed save's file path, which is in the system's encoding.
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Qarv Vindle"),
+                    QString::fromLocal8Bit(text), QMessageBox::Ok, this);
     if (MessageBoxHookSlot()) {
         MessageBoxHookSlot()(box);
     } else {

@@ -18,6 +18,7 @@
 
 #include "app/about_dlg.h"
 #include "app/configuration_command.h"
+#include "app/settings_problem_report.h"
 #include "app/window_icon.h"
 #include "discovery/broadcast_search.h"
 #include "discovery/column_sort.h"
@@ -64,7 +65,7 @@ CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     setWindowIcon(vindle::WindowIcon());
 
-    vindle::EnsureSettingsFile();
+    vindle::EnsureSettingsFileOrReport(this);
     BuildMenu();
     BuildControls();
 
@@ -184,6 +185,7 @@ void CQarvVindleDlg::OnRetrieve() {
     // A Retrieve that starts no search gives the button back at once and frees the context.
     if (proc == nullptr) {
         m_retrieveAdapter->SetEnabled(true);
+        vindle::ReportUnreadableSettings(this);
         return;
     }
     vindle::SearchContext* handedOver = context.get();

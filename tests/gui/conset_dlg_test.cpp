@@ -376,6 +376,54 @@ TEST_F(ConsetDlgTest, AStatusPairSelectingNoModeOpensEmptyAndSavesBroadcast) {
               "[TimeOut]\nTimeVal=8\n");
 }
 
+TEST_F(ConsetDlgTest, AFailedSaveIsReportedAndTheDialogAndTheFileStay) {
+    const std::string path = (m_dir.Path() / kSettingsFileName).string();
+    // A read-only file: no write bit keeps even root from replacing it.
+    Open(kBroadcastWithList);
+    std::filesystem::permissions(kSettingsFileName, std::filesystem::perms(0444));
+    Click(CheckBox());
+    Click(Button("okButton"));
+    EXPECT_TRUE(m_dialog->isVisible());
+    EXPECT_EQ(ReadFile(kSettingsFileName), kBroadcastWithList);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].text, QString::fromStdString("The settings could not be saved to " +
+                                                         path + ":\nPermission denied"));
+    EXPECT_EQ(m_messages[0].title, QStringLiteral("Qarv Vindle"));
+    EXPECT_EQ(m_messages[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(m_messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(m_messages[0].owner, m_dialog.get());
+
+    // A folder where the file should be: the system refuses, root or not.
+    std::filesystem::remove(kSettingsFileName);
+    std::filesystem::create_directory(kSettingsFileName);
+    Click(Button("okButton"));
+    EXPECT_TRUE(m_dialog->isVisible());
+    EXPECT_TRUE(std::filesystem::is_directory(kSettingsFileName));
+    ASSERT_EQ(m_messages.size(), 2u);
+    EXPECT_TRUE(m_messages[1].text.endsWith(QStringLiteral(":\nIs a directory")));
+}
+
+TEST_F(ConsetDlgTest, EntriesTheDialogCannotShowSurviveASave) {
+    // 22 pairs, the last address overlong and one mask without an address.
+    std::string addresses;
+    std::string masks;
+    for (int i = 1; i <= 22; ++i) {
+        addresses += "10.0.0." + std::to_string(i) + ",";
+        masks += "255.255.255.0,";
+    }
+    addresses += "10.0.0.1234567890";
+    masks += "255.0.0.0,255.255.0.0";
+    const std::string file =
+        "[BroadCast]\nStatus=Disabled\n[SearchSpecifiedAddress]\n"
+        "Status=Enabled\nIPAddress=" +
+        addresses + "\nSubnet=" + masks + "\n[TimeOut]\nTimeVal=6\n";
+    Open(file);
+    EXPECT_EQ(List()->topLevelItemCount(), 20);
+    Click(Button("okButton"));
+    EXPECT_FALSE(m_dialog->isVisible());
+    EXPECT_EQ(Content(), file);
+}
+
 TEST_F(ConsetDlgTest, CancelAndEscapeLeaveTheFileUnchanged) {
     const std::string file = std::string(kBroadcastWithList) + "; hand-written note\n";
     Open(file);

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
@@ -316,6 +317,8 @@ TEST_F(MainWindowTest, RetrieveWithoutASearchModeGivesTheButtonBackAtOnce) {
         QTest::mouseClick(Retrieve(), Qt::LeftButton);
         EXPECT_TRUE(Retrieve()->isEnabled());
         EXPECT_EQ(network.OpenedSocketCount(), 0);
+        // A readable file that selects no mode is not reported.
+        EXPECT_EQ(m_dlg->findChild<QMessageBox*>(), nullptr);
         m_dlg.reset();
     }
 
@@ -326,6 +329,37 @@ TEST_F(MainWindowTest, RetrieveWithoutASearchModeGivesTheButtonBackAtOnce) {
     WriteFile(m_dir.Path() / kSettingsFileName, SettingsText("Enabled", "Disabled"));
     ASSERT_TRUE(RunSearch());
     EXPECT_EQ(m_network.OpenedSocketCount(), 1);
+}
+
+TEST_F(MainWindowTest, AnUnusableSettingsFileIsReportedAfterShowingAndAtRetrieve) {
+    // A folder where the file should be: it can be neither opened nor created, root or not.
+    std::filesystem::create_directory(m_dir.Path() / kSettingsFileName);
+    const QString path = QString::fromStdString((m_dir.Path() / kSettingsFileName).string());
+    auto box = [this] { return m_dlg->findChild<QMessageBox*>("settingsProblemBox"); };
+    m_dlg = std::make_unique<CQarvVindleDlg>(m_network);
+    EXPECT_EQ(box(), nullptr);
+    ASSERT_TRUE(test::ShowAndActivate(*m_dlg));
+    ASSERT_TRUE(test::ProcessEventsUntil([&] { return box() != nullptr && box()->isVisible(); }));
+    EXPECT_EQ(box()->text(), QStringLiteral("The settings file %1 can be neither opened nor "
+                                            "created:\nIs a directory\nSearches cannot start "
+                                            "until it can be read.")
+                                 .arg(path));
+    EXPECT_EQ(box()->windowTitle(), QStringLiteral("Qarv Vindle"));
+    EXPECT_EQ(box()->icon(), QMessageBox::Warning);
+    EXPECT_EQ(box()->windowModality(), Qt::NonModal);
+    EXPECT_EQ(box()->parentWidget(), m_dlg.get());
+    QTest::mouseClick(box()->button(QMessageBox::Ok), Qt::LeftButton);
+    ASSERT_TRUE(test::ProcessEventsUntil([&] { return box() == nullptr; }));
+
+    QTest::mouseClick(Retrieve(), Qt::LeftButton);
+    EXPECT_TRUE(Retrieve()->isEnabled());
+    EXPECT_EQ(m_network.OpenedSocketCount(), 0);
+    ASSERT_NE(box(), nullptr);
+    EXPECT_EQ(box()->text(),
+              QStringLiteral("The settings file %1 cannot be read:\nIs a directory\nNo search "
+                             "was started.")
+                  .arg(path));
+    EXPECT_EQ(m_dlg->findChildren<QMessageBox*>().size(), 1);
 }
 
 // A window whose worker thread can never start.
