@@ -194,14 +194,18 @@ bool IpAddressEdit::Paste(int index, const QString& clipboardText) {
 void IpAddressEdit::ShowContextMenu(int index, const QPoint& globalPosition) {
     QLineEdit* field = m_fields[static_cast<std::size_t>(index)];
     const std::unique_ptr<QMenu> menu(field->createStandardContextMenu());
-    // The standard "Paste" inserts the clipboard as it is; it goes through the paste rules here.
-    if (auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
-        disconnect(paste, &QAction::triggered, nullptr, nullptr);
-        connect(paste, &QAction::triggered, this, [this, index] {
-            if (!Paste(index, QApplication::clipboard()->text())) {
-                QApplication::beep();
-            }
-        });
+    // The standard "Paste" inserts the clipboard as it is; here it goes through the paste rules.
+    // The action is known by its text, which the line edit builds from this same translation.
+    const QString pasteText = QLineEdit::tr("&Paste");
+    for (QAction* action : menu->actions()) {
+        if (action->text() == pasteText || action->text().startsWith(pasteText + u'\t')) {
+            disconnect(action, &QAction::triggered, nullptr, nullptr);
+            connect(action, &QAction::triggered, this, [this, index] {
+                if (!Paste(index, QApplication::clipboard()->text())) {
+                    QApplication::beep();
+                }
+            });
+        }
     }
     menu->exec(globalPosition);
 }

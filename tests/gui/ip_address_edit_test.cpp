@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -121,12 +124,30 @@ TEST_F(IpAddressEditTest, PasteFillsAllPartsOrIsRefusedWhole) {
         Paste(QString::fromLatin1(refused));
         EXPECT_EQ(Parts(), QStringLiteral("10|20|30|40")) << refused;
     }
+    // The context menu's Paste follows the same rules.
+    QApplication::clipboard()->setText(QStringLiteral("172.16.0.1"));
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions()) {
+            if (action->text().startsWith(QLineEdit::tr("&Paste"))) {
+                action->trigger();
+            }
+        }
+        menu->close();
+    });
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(2, 2),
+                                m_edit.Field(1)->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(m_edit.Field(1), &menuEvent);
+    QApplication::setActiveWindow(&m_window);
+    EXPECT_EQ(Parts(), QStringLiteral("172|16|0|1"));
+
     // A number goes into the one part, clamped like typed digits.
     SelectPart(1);
     Paste(QStringLiteral("7"));
     SelectPart(2);
     Paste(QStringLiteral("300"));
-    EXPECT_EQ(Parts(), QStringLiteral("10|7|255|40"));
+    EXPECT_EQ(Parts(), QStringLiteral("172|7|255|1"));
 }
 
 TEST_F(IpAddressEditTest, TheFieldIsOneTabStopAndEnteringItSelectsThePart) {
