@@ -154,14 +154,14 @@ class LanEndToEndTest(unittest.TestCase):
         os.mkdir(settings)
         result = self.run_in_workdir([SCANNER])
         self.assertEqual(result.returncode, 5, result.stderr.decode())
-        self.assertIn(f"{settings} can be neither read nor created: Is a directory".encode(),
-                      result.stderr)
+        self.assertIn(f"{settings} cannot be read: Is a directory".encode(), result.stderr)
         os.rmdir(settings)
         os.chmod(self.workdir, 0o755)
         result = self.run_in_workdir(
             ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", SCANNER])
         self.assertEqual(result.returncode, 5, result.stderr.decode())
-        self.assertIn(b"Permission denied", result.stderr)
+        self.assertIn(f"{settings} is missing and cannot be created: Permission denied".encode(),
+                      result.stderr)
         self.assertNotIn(b"search mode", result.stderr)
         self.assertEqual(result.stdout, b"")
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -56,8 +57,8 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 after a search (whatever was found), 2 for a usage error, 3 when the\n"
     "settings select no search mode, 4 when the network cannot be used, 5 when the settings\n"
-    "file can be neither read nor created, 6 when the output could not be written, 130 when\n"
-    "Ctrl+C ended the search.\n";
+    "file cannot be read or created, 6 when the output could not be written, 130 when Ctrl+C\n"
+    "ended the search.\n";
 
 // "Retrieve" of a window that has none: the search enables it when it ends.
 class SearchEndSignal : public vindle::Control {
@@ -132,8 +133,11 @@ int HoldClosedStandardStreams() {
 }
 
 int ReportUnusableSettings(const vindle::SettingsStatus& status) {
+    std::error_code error;
+    const bool exists = std::filesystem::exists(vindle::kSettingsFileName, error) || error;
     std::cerr << "qarv-vindle-scan: the settings file " << vindle::SettingsFilePath()
-              << " can be neither read nor created: " << status.Reason() << "\n";
+              << (exists ? " cannot be read: " : " is missing and cannot be created: ")
+              << status.Reason() << "\n";
     return kExitSettingsUnreadable;
 }
 
