@@ -164,6 +164,13 @@ TEST_F(IpAddressEditTest, TheFieldIsOneTabStopAndEnteringItSelectsThePart) {
     EXPECT_EQ(QApplication::focusWidget(), m_edit.Field(0));
     Type(QStringLiteral(".."));
     EXPECT_EQ(QApplication::focusWidget(), m_edit.Field(2));
+    // The arrow keys cross from a part's edge into the next part.
+    Press(Qt::Key_Home);
+    Press(Qt::Key_Left);
+    EXPECT_EQ(QApplication::focusWidget(), m_edit.Field(1));
+    EXPECT_EQ(m_edit.Field(1)->cursorPosition(), 1);
+    Press(Qt::Key_Right);
+    EXPECT_EQ(QApplication::focusWidget(), m_edit.Field(2));
     Press(Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget(), m_before);
 }
