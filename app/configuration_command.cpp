@@ -1,6 +1,6 @@
 #include "app/configuration_command.h"
 
-#include "settings/conset_dlg.h"
+#include "app/conset_dlg.h"
 
 void RunConfigurationDialog(QWidget* owner) {
     CConsetDlg dialog(owner);

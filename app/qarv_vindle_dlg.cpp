@@ -18,6 +18,7 @@
 
 #include "app/about_dlg.h"
 #include "app/configuration_command.h"
+#include "app/settings_problem_report.h"
 #include "app/window_icon.h"
 #include "discovery/broadcast_search.h"
 #include "discovery/column_sort.h"
@@ -66,9 +67,12 @@ CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     setWindowIcon(vindle::WindowIcon());
 
-    vindle::EnsureSettingsFile();
+    const auto settingsProblem = vindle::StartupSettingsProblem(vindle::EnsureSettingsFile());
     BuildMenu();
     BuildControls();
+    if (settingsProblem) {
+        ShowSettingsProblem(*settingsProblem);
+    }
 
     m_listAdapter = std::make_unique<vindle::QtListView>(m_listDevices);
     m_listMirror = std::make_unique<vindle::QtListMirror>(m_rows, *m_listAdapter);
@@ -214,7 +218,11 @@ void CQarvVindleDlg::OnRetrieve() {
     // A Retrieve that starts no search gives the button back at once and frees the search.
     if (proc == nullptr) {
         m_retrieveAdapter->SetEnabled(true);
-        SetStatusText(QString::fromStdString(vindle::NoSearchModeStatusText()));
+        if (const auto problem = vindle::RetrieveSettingsProblem(vindle::CheckSettingsReadable())) {
+            ShowSettingsProblem(*problem);
+        } else {
+            SetStatusText(QString::fromStdString(vindle::NoSearchModeStatusText()));
+        }
         return;
     }
     m_searchTimer.start();
@@ -222,13 +230,14 @@ void CQarvVindleDlg::OnRetrieve() {
     ShowSearchRunning(true);
     m_workerRunning.store(true);
     try {
-        m_worker = StartWorkerThread(WorkerBody([this, proc, search = std::move(context)]() mutable {
-            proc(std::move(search));
-            m_workerRunning.store(false);
-            // Wakes FinishSearch, which may be sleeping until the worker is done.
-            QMetaObject::invokeMethod(
-                m_wakeReceiver.get(), [] {}, Qt::QueuedConnection);
-        }));
+        m_worker =
+            StartWorkerThread(WorkerBody([this, proc, search = std::move(context)]() mutable {
+                proc(std::move(search));
+                m_workerRunning.store(false);
+                // Wakes FinishSearch, which may be sleeping until the worker is done.
+                QMetaObject::invokeMethod(
+                    m_wakeReceiver.get(), [] {}, Qt::QueuedConnection);
+            }));
     } catch (const std::system_error&) {
         m_workerRunning.store(false);
         ShowSearchRunning(false);
@@ -258,8 +267,8 @@ void CQarvVindleDlg::OnSearchProgressed(const vindle::SearchProgress& progress) 
 void CQarvVindleDlg::OnSearchEnded(const vindle::SearchOutcome& outcome) {
     m_lastOutcome = outcome;
     const double seconds = static_cast<double>(m_searchTimer.elapsed()) / 1000.0;
-    SetStatusText(QString::fromStdString(
-        vindle::OutcomeStatusText(outcome, seconds, m_stopRequested)));
+    SetStatusText(
+        QString::fromStdString(vindle::OutcomeStatusText(outcome, seconds, m_stopRequested)));
     ShowSearchRunning(false);
 }
 
@@ -276,9 +285,16 @@ void CQarvVindleDlg::ShowSearchRunning(bool running) {
     }
 }
 
-void CQarvVindleDlg::SetStatusText(const QString& text) {
+void CQarvVindleDlg::SetStatusText(const QString& text, const QString& details) {
     m_statusLine->setText(text);
-    m_statusLine->setToolTip(text);
+    m_statusLine->setToolTip(details.isEmpty() ? text : details);
+}
+
+void CQarvVindleDlg::ShowSettingsProblem(const vindle::SettingsProblem& problem) {
+    // File names and system texts come in the system's encoding.
+    SetStatusText(
+        QString::fromLocal8Bit(problem.brief.data(), static_cast<qsizetype>(problem.brief.size())),
+        QString::fromLocal8Bit(problem.full.data(), static_cast<qsizetype>(problem.full.size())));
 }
 
 QString CQarvVindleDlg::StatusText() const {

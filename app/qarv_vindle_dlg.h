@@ -22,6 +22,7 @@ class QPushButton;
 class QTreeWidget;
 
 namespace vindle {
+struct SettingsProblem;
 class QtControl;
 class QtListMirror;
 class QtListView;
@@ -88,7 +89,9 @@ class CQarvVindleDlg : public QDialog {
     void OnSearchEnded(const vindle::SearchOutcome& outcome);
     // Stop, the busy cursor: shown while a search runs.
     void ShowSearchRunning(bool running);
-    void SetStatusText(const QString& text);
+    // `details`, when given, is the tooltip; otherwise the text itself.
+    void SetStatusText(const QString& text, const QString& details = QString());
+    void ShowSettingsProblem(const vindle::SettingsProblem& problem);
 
     vindle::Network& m_network;
     // Sequence bytes and pending sends go on from one search to the next.

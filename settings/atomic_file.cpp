@@ -60,9 +60,21 @@ bool ResolveLinks(const std::string& path, std::string& resolved) {
 }
 
 // Permission alone is not enough for root, who may write anything: a path without any write
-// bit is treated as read-only for everyone, as a read-only file attribute would be.
-bool MayWrite(const std::string& path, const struct stat& st) {
-    return (st.st_mode & 0222) != 0 && access(path.c_str(), W_OK) == 0;
+// bit is treated as read-only for everyone, as a read-only file attribute would be. Returns 0 or
+// the reason it may not be written.
+int WriteRefusal(const std::string& path, const struct stat& st) {
+    if ((st.st_mode & 0222) == 0) {
+        return EACCES;
+    }
+    return access(path.c_str(), W_OK) == 0 ? 0 : errno;
+}
+
+// Stores `code` in `error` when there is one, and fails.
+bool Fail(int* error, int code) {
+    if (error != nullptr) {
+        *error = code;
+    }
+    return false;
 }
 
 bool WriteAll(int fd, std::string_view contents) {
@@ -126,14 +138,18 @@ int CreateTempBeside(const std::string& target, std::string& tempPath) {
     return -1;
 }
 
-bool RewriteInPlace(const std::string& target, std::string_view contents) {
+bool RewriteInPlace(const std::string& target, std::string_view contents, int* error) {
     const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return Fail(error, errno);
     }
-    const bool ok = WriteAll(fd, contents) &&
-                    ftruncate(fd, static_cast<off_t>(contents.size())) == 0 && fsync(fd) == 0;
-    return close(fd) == 0 && ok;
+    bool ok = WriteAll(fd, contents) && ftruncate(fd, static_cast<off_t>(contents.size())) == 0 &&
+              fsync(fd) == 0;
+    const int writeError = errno;
+    if (close(fd) != 0 && ok) {
+        return Fail(error, errno);
+    }
+    return ok || Fail(error, writeError);
 }
 
 void SyncDirectory(const std::string& directory) {
@@ -146,47 +162,62 @@ void SyncDirectory(const std::string& directory) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& contents, bool& exists) {
+bool ReadWholeFile(const std::string& path, std::string& contents, bool& exists, int* error) {
     contents.clear();
     exists = false;
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return errno == ENOENT;
+        return errno == ENOENT || Fail(error, errno);
     }
     exists = true;
     struct stat st {};
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    int readError = 0;
+    if (fstat(fd, &st) != 0) {
+        readError = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        readError = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    }
     char buffer[4096];
-    while (ok) {
+    while (readError == 0) {
         const ssize_t got = read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) {
             continue;
         }
+        if (got < 0) {
+            readError = errno;
+        }
         if (got <= 0) {
-            ok = got == 0;
             break;
         }
         contents.append(buffer, static_cast<std::size_t>(got));
     }
     close(fd);
-    if (!ok) {
+    if (readError != 0) {
         contents.clear();
+        return Fail(error, readError);
     }
-    return ok;
+    return true;
 }
 
-bool ReplaceFileContents(const std::string& path, std::string_view contents) {
+bool ReplaceFileContents(const std::string& path, std::string_view contents, int* error) {
     std::string target;
-    if (path.empty() || !ResolveLinks(path, target)) {
-        return false;
+    if (path.empty()) {
+        return Fail(error, ENOENT);
+    }
+    errno = 0;
+    if (!ResolveLinks(path, target)) {
+        return Fail(error, errno != 0 ? errno : ELOOP);
     }
     struct stat old {};
     const bool exists = stat(target.c_str(), &old) == 0;
     if (!exists && errno != ENOENT) {
-        return false;
+        return Fail(error, errno);
     }
-    if (exists && (!S_ISREG(old.st_mode) || !MayWrite(target, old))) {
-        return false;
+    if (exists && !S_ISREG(old.st_mode)) {
+        return Fail(error, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    }
+    if (const int refusal = exists ? WriteRefusal(target, old) : 0; refusal != 0) {
+        return Fail(error, refusal);
     }
 
     // A renamed file belongs to whoever made it; only root can hand it back to another owner, so
@@ -194,12 +225,17 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents) {
     const bool keepsOwner = !exists || geteuid() == 0 || old.st_uid == geteuid();
     const std::string directory = ParentDirectory(target);
     struct stat dir {};
-    const bool directoryWritable = stat(directory.c_str(), &dir) == 0 && MayWrite(directory, dir);
+    const int directoryRefusal =
+        stat(directory.c_str(), &dir) == 0 ? WriteRefusal(directory, dir) : errno;
 
     std::string tempPath;
-    const int fd = keepsOwner && directoryWritable ? CreateTempBeside(target, tempPath) : -1;
+    const int fd = keepsOwner && directoryRefusal == 0 ? CreateTempBeside(target, tempPath) : -1;
     if (fd < 0) {
-        return exists && RewriteInPlace(target, contents);
+        const int createError = directoryRefusal != 0 ? directoryRefusal : errno;
+        if (!exists) {
+            return Fail(error, createError);
+        }
+        return RewriteInPlace(target, contents, error);
     }
 
     bool ok = true;
@@ -210,11 +246,18 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents) {
         }
     }
     ok = ok && WriteAll(fd, contents) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(tempPath.c_str(), target.c_str()) == 0;
+    int failure = ok ? 0 : errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        failure = errno;
+    }
+    if (ok && rename(tempPath.c_str(), target.c_str()) != 0) {
+        ok = false;
+        failure = errno;
+    }
     if (!ok) {
         unlink(tempPath.c_str());
-        return false;
+        return Fail(error, failure);
     }
     SyncDirectory(directory);
     return true;

@@ -21,6 +21,10 @@ void CopyBounded(char (&field)[16], const std::string& text) {
 
 }  // namespace
 
+std::string SaveFailedMessage(const std::string& path, const std::string& reason) {
+    return "The settings could not be saved to " + path + ":\n" + reason;
+}
+
 bool IsLegalAddress(const std::array<int, 4>& fields) {
     const int first = fields[0];
     return first != 0 && first != 127 && first < 224;
@@ -67,12 +71,14 @@ void ConsetLogic::LoadSettings() {
     int count = 0;
     switch (ReadSearchMode()) {
         case SearchMode::Specified:
+            m_unshown = ReadUnshownAddressPairs(kMaxRows);
             ReadAddressList(count, addresses, masks, kMaxRows);
             m_controls.searchSpecified.SetChecked(true);
             ApplyCheckBoxRule();
             FillList(addresses, masks, count);
             break;
         case SearchMode::Broadcast:
+            m_unshown = ReadUnshownAddressPairs(kMaxRows);
             if (ReadAddressList(count, addresses, masks, kMaxRows) == 1) {
                 FillList(addresses, masks, count);
             }
@@ -187,7 +193,11 @@ bool ConsetLogic::OnOk() {
         CopyBounded(entries[row].address, m_controls.addressList.ItemText(row, 0));
         CopyBounded(entries[row].mask, m_controls.addressList.ItemText(row, 1));
     }
-    WriteSettings(entries, count, seconds, status);
+    const SettingsStatus saved = WriteSettings(entries, count, seconds, status, m_unshown);
+    if (!saved.Ok()) {
+        m_showMessage(SaveFailedMessage(SettingsFilePath(), saved.Reason()));
+        return false;
+    }
     return true;
 }
 

@@ -8,12 +8,16 @@
 #include "platform/control.h"
 #include "platform/list_view.h"
 #include "settings/conset_controls.h"
+#include "settings/settings_file.h"
 
 namespace vindle {
 
 constexpr char kIllegalAddressMessage[] = "Illegal IP Address";
 constexpr char kIllegalMaskMessage[] = "Illegal Subnet Mask";
 constexpr char kTimeoutRangeMessage[] = "\"Timeout\" should be between 6 and 120";
+
+// The message for a save that failed: the file's path and the system's reason.
+std::string SaveFailedMessage(const std::string& path, const std::string& reason);
 
 constexpr int kMinTimeoutSeconds = 6;
 constexpr int kMaxTimeoutSeconds = 120;
@@ -64,7 +68,8 @@ class ConsetLogic {
     void OnSelectionChanged();
     void OnAdd();
     void OnDelete();
-    // Validates the time-out and saves; true when the dialog may close.
+    // Validates the time-out and saves; true when the dialog may close. A save that fails is
+    // reported and keeps the dialog open.
     bool OnOk();
 
   private:
@@ -74,6 +79,8 @@ class ConsetLogic {
 
     ConsetControls m_controls;
     MessageFunction m_showMessage;
+    // The file's list entries the dialog does not show, written back unchanged on a save.
+    UnshownPairs m_unshown;
 };
 
 }  // namespace vindle

@@ -1,6 +1,7 @@
 #include "settings/profile_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <utility>
 #include <vector>
@@ -82,6 +83,7 @@ struct ProfileDocument::Impl {
     std::string path;
     CSimpleIniA ini{false, false, false};
     bool readable = true;
+    int readError = 0;
     std::string trailer;
 };
 
@@ -91,7 +93,7 @@ ProfileDocument::ProfileDocument(std::string path) : m_impl(std::make_unique<Imp
 
     std::string text;
     bool exists = false;
-    if (!ReadWholeFile(m_impl->path, text, exists)) {
+    if (!ReadWholeFile(m_impl->path, text, exists, &m_impl->readError)) {
         m_impl->readable = false;
         return;
     }
@@ -113,6 +115,7 @@ ProfileDocument::ProfileDocument(std::string path) : m_impl(std::make_unique<Imp
     }
     if (m_impl->ini.LoadData(text.data(), text.size()) < 0) {
         m_impl->readable = false;
+        m_impl->readError = ENOMEM;
         m_impl->ini.Reset();
     }
 }
@@ -201,8 +204,18 @@ std::string ProfileDocument::Serialize() const {
     return text;
 }
 
-bool ProfileDocument::Commit() const {
-    return m_impl->readable && ReplaceFileContents(m_impl->path, Serialize());
+int ProfileDocument::ReadError() const {
+    return m_impl->readable ? 0 : m_impl->readError;
+}
+
+bool ProfileDocument::Commit(int* error) const {
+    if (!m_impl->readable) {
+        if (error != nullptr) {
+            *error = m_impl->readError;
+        }
+        return false;
+    }
+    return ReplaceFileContents(m_impl->path, Serialize(), error);
 }
 
 std::string ReadProfileString(std::string_view section, std::string_view key,

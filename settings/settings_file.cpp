@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
+#include "settings/atomic_file.h"
 #include "settings/profile_file.h"
 
 namespace vindle {
@@ -59,6 +62,17 @@ int ClampCount(int count) {
     return std::clamp(count, 0, kMaxAddressEntries);
 }
 
+// Appends a comma-joined list to another.
+void AppendList(std::string& joined, std::string_view more) {
+    if (more.empty()) {
+        return;
+    }
+    if (!joined.empty()) {
+        joined += ',';
+    }
+    joined += more;
+}
+
 void WriteStatusPair(ProfileDocument& document, bool specified) {
     document.WriteString(kBroadcastSection, kStatusKey, specified ? kDisabled : kEnabled);
     document.WriteString(kSpecifiedSection, kStatusKey, specified ? kEnabled : kDisabled);
@@ -66,18 +80,43 @@ void WriteStatusPair(ProfileDocument& document, bool specified) {
 
 }  // namespace
 
-void EnsureSettingsFile() {
+std::string SettingsStatus::Reason() const {
+    return Ok() ? std::string() : std::system_category().message(error);
+}
+
+std::string SettingsFilePath() {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(kSettingsFileName, error);
+    return error ? std::string(kSettingsFileName) : path.string();
+}
+
+SettingsStatus EnsureSettingsFile() {
     // Only a file that is really absent gets the defaults: one that exists but cannot be opened
     // would otherwise be replaced and its settings lost.
     struct stat st {};
-    if (stat(kSettingsFileName, &st) == 0 || errno != ENOENT) {
-        return;
+    if (stat(kSettingsFileName, &st) == 0) {
+        return CheckSettingsReadable();
+    }
+    if (errno != ENOENT) {
+        return {errno};
     }
     ProfileDocument document(kSettingsFileName);
     document.WriteString(kBroadcastSection, kStatusKey, kEnabled);
     document.WriteString(kSpecifiedSection, kStatusKey, kDisabled);
     document.WriteString(kTimeoutSection, kTimeoutKey, "6");
-    document.Commit();
+    SettingsStatus status;
+    document.Commit(&status.error);
+    return status;
+}
+
+SettingsStatus CheckSettingsReadable() {
+    std::string contents;
+    bool exists = false;
+    SettingsStatus status;
+    if (ReadWholeFile(kSettingsFileName, contents, exists, &status.error) && !exists) {
+        status.error = ENOENT;
+    }
+    return status;
 }
 
 SearchMode ReadSearchMode() {
@@ -142,8 +181,51 @@ int ReadAddressList(int& count, char (*addresses)[16], char (*masks)[16], int sl
     return 1;
 }
 
+UnshownPairs ReadUnshownAddressPairs(int slotCount) {
+    const ProfileDocument document(kSettingsFileName);
+    const std::string addressText =
+        document.ReadString(kSpecifiedSection, kAddressKey, std::string::npos);
+    const std::string maskText =
+        document.ReadString(kSpecifiedSection, kSubnetKey, std::string::npos);
+    const auto addressParts = SplitAtCommas(addressText);
+    const auto maskParts = SplitAtCommas(maskText);
+    // The pairs ReadAddressList shows, found the way it finds them: in the lists cut to its
+    // buffer, skipping pairs with an overlong entry, up to the slots.
+    std::vector<bool> shown(std::max(addressParts.size(), maskParts.size()), false);
+    const std::string_view cutAddresses = std::string_view(addressText).substr(0, kListBuffer - 1);
+    const std::string_view cutMasks = std::string_view(maskText).substr(0, kListBuffer - 1);
+    if (!cutAddresses.empty() && !cutMasks.empty()) {
+        const auto cutAddressParts = SplitAtCommas(cutAddresses);
+        const auto cutMaskParts = SplitAtCommas(cutMasks);
+        const std::size_t pairs = std::min(cutAddressParts.size(), cutMaskParts.size());
+        int used = 0;
+        for (std::size_t i = 0; i < pairs && used < slotCount; ++i) {
+            if (cutAddressParts[i].size() > kEntryTextMax ||
+                cutMaskParts[i].size() > kEntryTextMax) {
+                continue;
+            }
+            ++used;
+            // A pair cut short by the buffer shows as a different text: the whole one is kept.
+            shown[i] = cutAddressParts[i] == addressParts[i] && cutMaskParts[i] == maskParts[i];
+        }
+    }
+    UnshownPairs unshown;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i]) {
+            continue;
+        }
+        if (i < addressParts.size()) {
+            AppendList(unshown.addresses, addressParts[i]);
+        }
+        if (i < maskParts.size()) {
+            AppendList(unshown.masks, maskParts[i]);
+        }
+    }
+    return unshown;
+}
+
 int WriteAddressList(ProfileDocument& document, const AddressEntry* entries, int count,
-                     const char* statusText) {
+                     const char* statusText, std::string_view unshownAddresses) {
     std::string joined;
     for (int i = 0; entries != nullptr && i < ClampCount(count); ++i) {
         if (i > 0) {
@@ -151,6 +233,7 @@ int WriteAddressList(ProfileDocument& document, const AddressEntry* entries, int
         }
         joined += FieldText(entries[i].address);
     }
+    AppendList(joined, unshownAddresses);
     if (!joined.empty()) {
         document.WriteString(kSpecifiedSection, kAddressKey, joined);
         return 1;
@@ -160,7 +243,8 @@ int WriteAddressList(ProfileDocument& document, const AddressEntry* entries, int
     return 0;
 }
 
-int WriteSubnetList(ProfileDocument& document, const AddressEntry* entries, int count) {
+int WriteSubnetList(ProfileDocument& document, const AddressEntry* entries, int count,
+                    std::string_view unshownMasks) {
     std::string joined;
     for (int i = 0; entries != nullptr && i < ClampCount(count); ++i) {
         if (i > 0) {
@@ -168,35 +252,38 @@ int WriteSubnetList(ProfileDocument& document, const AddressEntry* entries, int 
         }
         joined += FieldText(entries[i].mask);
     }
+    AppendList(joined, unshownMasks);
     document.WriteString(kSpecifiedSection, kSubnetKey, joined);
     return 1;
 }
 
 void WriteSettings(ProfileDocument& document, const AddressEntry* entries, int count,
-                   int timeoutSeconds, const char* statusText) {
+                   int timeoutSeconds, const char* statusText, const UnshownPairs& unshown) {
     char timeoutText[4] = {};
     std::snprintf(timeoutText, sizeof timeoutText, "%d", timeoutSeconds);
     const std::string_view status = statusText != nullptr ? statusText : "";
 
     if (status == kDisabled) {
-        if (WriteAddressList(document, entries, count, kDisabled) == 1 &&
-            WriteSubnetList(document, entries, count) == 1) {
+        if (WriteAddressList(document, entries, count, kDisabled, unshown.addresses) == 1 &&
+            WriteSubnetList(document, entries, count, unshown.masks) == 1) {
             WriteStatusPair(document, false);
         }
     } else if (status == kEnabled) {
         WriteStatusPair(document, true);
-        if (WriteAddressList(document, entries, count, kEnabled) == 1) {
-            WriteSubnetList(document, entries, count);
+        if (WriteAddressList(document, entries, count, kEnabled, unshown.addresses) == 1) {
+            WriteSubnetList(document, entries, count, unshown.masks);
         }
     }
     document.WriteString(kTimeoutSection, kTimeoutKey, timeoutText);
 }
 
-void WriteSettings(const AddressEntry* entries, int count, int timeoutSeconds,
-                   const char* statusText) {
+SettingsStatus WriteSettings(const AddressEntry* entries, int count, int timeoutSeconds,
+                             const char* statusText, const UnshownPairs& unshown) {
     ProfileDocument document(kSettingsFileName);
-    WriteSettings(document, entries, count, timeoutSeconds, statusText);
-    document.Commit();
+    WriteSettings(document, entries, count, timeoutSeconds, statusText, unshown);
+    SettingsStatus status;
+    document.Commit(&status.error);
+    return status;
 }
 
 int WriteAddressList(const AddressEntry* entries, int count, const char* statusText) {

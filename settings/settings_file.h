@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vindle {
 
@@ -19,8 +20,24 @@ struct AddressEntry {
     char mask[16];
 };
 
+// How an operation on the settings file went: 0, or the system's error number.
+struct SettingsStatus {
+    int error = 0;
+
+    bool Ok() const { return error == 0; }
+    // The system's text for the error, such as "Permission denied"; "" when Ok.
+    std::string Reason() const;
+};
+
+// The settings file's absolute path, for messages.
+std::string SettingsFilePath();
+
 // Writes the defaults (broadcast mode, a 6-second time-out) when no settings file exists.
-void EnsureSettingsFile();
+// Fails when the file exists but cannot be read, or is missing and cannot be created.
+SettingsStatus EnsureSettingsFile();
+
+// Whether the settings file can be read now; a missing file fails with ENOENT.
+SettingsStatus CheckSettingsReadable();
 
 // The mode selected by the two "Status" values (each read as at most 8 characters).
 SearchMode ReadSearchMode();
@@ -41,10 +58,24 @@ std::string ReadTimeoutText();
 // whole, pairs beyond the slots are dropped, and a list yielding no pair counts as no list.
 int ReadAddressList(int& count, char (*addresses)[16], char (*masks)[16], int slotCount);
 
-// The configuration dialog's save: mode, address list and time-out, committed to the file at once.
-// `statusText` is "Enabled" (search specified addresses) or "Disabled".
-void WriteSettings(const AddressEntry* entries, int count, int timeoutSeconds,
-                   const char* statusText);
+// Entries of the file's lists that the configuration dialog does not show (pairs beyond those
+// ReadAddressList fills, pairs with an overlong entry, entries without a partner), joined with
+// commas in their order. Saving writes them back after the dialog's rows, so none is lost.
+struct UnshownPairs {
+    std::string addresses;
+    std::string masks;
+};
+
+// The entries a ReadAddressList into `slotCount` empty slots would leave out, from the file as
+// it is now.
+UnshownPairs ReadUnshownAddressPairs(int slotCount);
+
+// The configuration dialog's save: mode, address list (then `unshown`) and time-out, committed
+// to the file at once. `statusText` is "Enabled" (search specified addresses) or "Disabled".
+// When the file cannot be written (or could not be read) it stays as it was and the status says
+// why.
+SettingsStatus WriteSettings(const AddressEntry* entries, int count, int timeoutSeconds,
+                             const char* statusText, const UnshownPairs& unshown = {});
 
 // Writes the joined addresses as [SearchSpecifiedAddress] IPAddress and returns 1; with no
 // entries, empties that section, writes the status pair for `statusText` and returns 0.
@@ -54,10 +85,12 @@ int WriteAddressList(const AddressEntry* entries, int count, const char* statusT
 int WriteSubnetList(const AddressEntry* entries, int count);
 
 // The same steps applied to a document held in memory, so that a sequence commits at once.
+// The unshown entries are appended to the joined lists.
 void WriteSettings(ProfileDocument& document, const AddressEntry* entries, int count,
-                   int timeoutSeconds, const char* statusText);
+                   int timeoutSeconds, const char* statusText, const UnshownPairs& unshown = {});
 int WriteAddressList(ProfileDocument& document, const AddressEntry* entries, int count,
-                     const char* statusText);
-int WriteSubnetList(ProfileDocument& document, const AddressEntry* entries, int count);
+                     const char* statusText, std::string_view unshownAddresses = {});
+int WriteSubnetList(ProfileDocument& document, const AddressEntry* entries, int count,
+                    std::string_view unshownMasks = {});
 
 }  // namespace vindle

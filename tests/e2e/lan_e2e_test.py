@@ -9,6 +9,7 @@ import os
 import pty
 import select
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -145,6 +146,51 @@ class LanEndToEndTest(unittest.TestCase):
         self.write_settings(BROADCAST_INI)
         result = self.run_in_workdir(["unshare", "-n", SCANNER])
         self.assertEqual(result.returncode, 4, result.stderr.decode())
+
+    def test_scanner_unusable_settings_file_exits_5_with_path_and_reason(self):
+        # A folder where the file should be, and a folder only root may write (run as nobody):
+        # both refused by the system itself.
+        settings = os.path.join(self.workdir, "QarvVindle.ini")
+        os.mkdir(settings)
+        result = self.run_in_workdir([SCANNER])
+        self.assertEqual(result.returncode, 5, result.stderr.decode())
+        self.assertIn(f"{settings} cannot be read: Is a directory".encode(), result.stderr)
+        os.rmdir(settings)
+        os.chmod(self.workdir, 0o755)
+        result = self.run_in_workdir(
+            ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", SCANNER])
+        self.assertEqual(result.returncode, 5, result.stderr.decode())
+        self.assertIn(f"{settings} is missing and cannot be created: Permission denied".encode(),
+                      result.stderr)
+        self.assertNotIn(b"search mode", result.stderr)
+        self.assertEqual(result.stdout, b"")
+
+    def test_scanner_output_that_cannot_be_written_exits_6(self):
+        self.write_settings(BROADCAST_INI)
+        with open("/dev/full", "wb") as full:
+            result = subprocess.run([SCANNER], cwd=self.workdir, stdout=full,
+                                    stderr=subprocess.PIPE, timeout=180)
+        self.assertEqual(result.returncode, 6)
+        self.assertIn(b"No space left on device", result.stderr)
+        result = subprocess.run(["sh", "-c", f'exec "{SCANNER}" --version >&-'],
+                                cwd=self.workdir, capture_output=True, timeout=60)
+        self.assertEqual(result.returncode, 6)
+        self.assertIn(b"Bad file descriptor", result.stderr)
+
+    def test_scanner_interrupted_prints_the_printers_found_and_exits_130(self):
+        self.write_settings(BROADCAST_INI.replace("TimeVal=3", "TimeVal=120"))
+        started = time.monotonic()
+        process = subprocess.Popen([SCANNER, "--format", "json"], cwd=self.workdir,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        time.sleep(3)
+        process.send_signal(signal.SIGINT)
+        output, errors = process.communicate(timeout=60)
+        self.assertEqual(process.returncode, 130, errors.decode())
+        self.assertLess(time.monotonic() - started, 60, "the quiet time did not end the search")
+        rows = json.loads(output)
+        self.assertTrue(rows)
+        self.assertEqual(rows, [r for r in BROADCAST_ROWS if r in rows])
+        self.assertIn(b"interrupted", errors)
 
     def test_scanner_shows_progress_on_a_terminal(self):
         self.write_settings(BROADCAST_INI)

@@ -1,7 +1,9 @@
-#include "settings/conset_dlg.h"
+#include "app/conset_dlg.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -15,8 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "app/ip_address_edit.h"
 #include "fakes/temp_dir.h"
-#include "settings/ip_address_edit.h"
 #include "settings/settings_file.h"
 
 namespace vindle {
@@ -167,6 +169,25 @@ TEST_F(ConsetDlgTest, OpensWithTheTemplatesControlsAndStates) {
     EXPECT_TRUE(Find<IpAddressEdit>("addressEdit")->isEnabled());
     EXPECT_TRUE(Button("addButton")->isEnabled());
     EXPECT_FALSE(Button("deleteButton")->isEnabled());
+}
+
+TEST_F(ConsetDlgTest, FieldsHaveAccessibleNamesAndTheirLabels) {
+    Open(kBroadcastWithList);
+    auto name = [](QWidget* widget) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        return accessible != nullptr ? accessible->text(QAccessible::Name) : QString();
+    };
+    auto* address = Find<IpAddressEdit>("addressEdit");
+    auto* mask = Find<IpAddressEdit>("maskEdit");
+    EXPECT_EQ(name(address), QStringLiteral("IP address"));
+    EXPECT_EQ(name(address->Field(0)), QStringLiteral("IP address, part 1 of 4"));
+    EXPECT_EQ(name(mask), QStringLiteral("Subnet mask"));
+    EXPECT_EQ(name(mask->Field(3)), QStringLiteral("Subnet mask, part 4 of 4"));
+    EXPECT_EQ(name(Find<QLineEdit>("timeoutEdit")), QStringLiteral("Timeout in seconds"));
+    EXPECT_EQ(name(List()), QStringLiteral("Specified addresses"));
+    EXPECT_EQ(Find<QLabel>("addressLabel")->buddy(), address);
+    EXPECT_EQ(Find<QLabel>("maskLabel")->buddy(), mask);
+    EXPECT_EQ(Find<QLabel>("timeoutLabel")->buddy(), Find<QLineEdit>("timeoutEdit"));
 }
 
 TEST_F(ConsetDlgTest, AddressesAreRefusedOrAcceptedByTheirFirstPart) {
@@ -353,6 +374,54 @@ TEST_F(ConsetDlgTest, AStatusPairSelectingNoModeOpensEmptyAndSavesBroadcast) {
     EXPECT_EQ(Content(),
               "[BroadCast]\nStatus=Enabled\n[SearchSpecifiedAddress]\nStatus=Disabled\n"
               "[TimeOut]\nTimeVal=8\n");
+}
+
+TEST_F(ConsetDlgTest, AFailedSaveIsReportedAndTheDialogAndTheFileStay) {
+    const std::string path = (m_dir.Path() / kSettingsFileName).string();
+    // A read-only file: no write bit keeps even root from replacing it.
+    Open(kBroadcastWithList);
+    std::filesystem::permissions(kSettingsFileName, std::filesystem::perms(0444));
+    Click(CheckBox());
+    Click(Button("okButton"));
+    EXPECT_TRUE(m_dialog->isVisible());
+    EXPECT_EQ(ReadFile(kSettingsFileName), kBroadcastWithList);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].text, QString::fromStdString("The settings could not be saved to " +
+                                                         path + ":\nPermission denied"));
+    EXPECT_EQ(m_messages[0].title, QStringLiteral("Qarv Vindle"));
+    EXPECT_EQ(m_messages[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(m_messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(m_messages[0].owner, m_dialog.get());
+
+    // A folder where the file should be: the system refuses, root or not.
+    std::filesystem::remove(kSettingsFileName);
+    std::filesystem::create_directory(kSettingsFileName);
+    Click(Button("okButton"));
+    EXPECT_TRUE(m_dialog->isVisible());
+    EXPECT_TRUE(std::filesystem::is_directory(kSettingsFileName));
+    ASSERT_EQ(m_messages.size(), 2u);
+    EXPECT_TRUE(m_messages[1].text.endsWith(QStringLiteral(":\nIs a directory")));
+}
+
+TEST_F(ConsetDlgTest, EntriesTheDialogCannotShowSurviveASave) {
+    // 22 pairs, the last address overlong and one mask without an address.
+    std::string addresses;
+    std::string masks;
+    for (int i = 1; i <= 22; ++i) {
+        addresses += "10.0.0." + std::to_string(i) + ",";
+        masks += "255.255.255.0,";
+    }
+    addresses += "10.0.0.1234567890";
+    masks += "255.0.0.0,255.255.0.0";
+    const std::string file =
+        "[BroadCast]\nStatus=Disabled\n[SearchSpecifiedAddress]\n"
+        "Status=Enabled\nIPAddress=" +
+        addresses + "\nSubnet=" + masks + "\n[TimeOut]\nTimeVal=6\n";
+    Open(file);
+    EXPECT_EQ(List()->topLevelItemCount(), 20);
+    Click(Button("okButton"));
+    EXPECT_FALSE(m_dialog->isVisible());
+    EXPECT_EQ(Content(), file);
 }
 
 TEST_F(ConsetDlgTest, CancelAndEscapeLeaveTheFileUnchanged) {

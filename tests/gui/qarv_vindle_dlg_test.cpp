@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
@@ -63,6 +64,7 @@ class MainWindowTest : public ::testing::Test {
     void Open() { Open(m_network); }
 
     QPushButton* Retrieve() { return test::RetrieveButton(*m_dlg); }
+    QLabel* StatusLine() { return m_dlg->findChild<QLabel*>("statusLine"); }
     QPushButton* Browse() { return test::BrowseButton(*m_dlg); }
     QTreeWidget* List() { return test::DeviceList(*m_dlg); }
 
@@ -316,6 +318,8 @@ TEST_F(MainWindowTest, RetrieveWithoutASearchModeGivesTheButtonBackAtOnce) {
         QTest::mouseClick(Retrieve(), Qt::LeftButton);
         EXPECT_TRUE(Retrieve()->isEnabled());
         EXPECT_EQ(network.OpenedSocketCount(), 0);
+        // A readable file that selects no mode is not reported.
+        EXPECT_EQ(m_dlg->findChild<QMessageBox*>(), nullptr);
         m_dlg.reset();
     }
 
@@ -326,6 +330,29 @@ TEST_F(MainWindowTest, RetrieveWithoutASearchModeGivesTheButtonBackAtOnce) {
     WriteFile(m_dir.Path() / kSettingsFileName, SettingsText("Enabled", "Disabled"));
     ASSERT_TRUE(RunSearch());
     EXPECT_EQ(m_network.OpenedSocketCount(), 1);
+}
+
+TEST_F(MainWindowTest, AnUnusableSettingsFileIsReportedInTheStatusLineAndAtRetrieve) {
+    // A folder where the file should be: it can be neither opened nor created, root or not.
+    std::filesystem::create_directory(m_dir.Path() / kSettingsFileName);
+    const QString path = QString::fromStdString((m_dir.Path() / kSettingsFileName).string());
+    m_dlg = std::make_unique<CQarvVindleDlg>(m_network);
+    ASSERT_TRUE(test::ShowAndActivate(*m_dlg));
+    // Said in the status line, without a box in the way; the tooltip holds the path.
+    EXPECT_EQ(m_dlg->StatusText(),
+              QStringLiteral("The settings file can be neither opened nor "
+                             "created (Is a directory): searches cannot start"));
+    EXPECT_EQ(StatusLine()->toolTip(), QStringLiteral("The settings file %1 can be neither opened "
+                                                      "nor created:\nIs a directory\nSearches "
+                                                      "cannot start until it can be read.")
+                                           .arg(path));
+
+    QTest::mouseClick(Retrieve(), Qt::LeftButton);
+    EXPECT_TRUE(Retrieve()->isEnabled());
+    EXPECT_EQ(m_network.OpenedSocketCount(), 0);
+    EXPECT_EQ(m_dlg->StatusText(), QStringLiteral("The settings file cannot be read (Is a "
+                                                  "directory): no search was started"));
+    EXPECT_TRUE(m_dlg->findChildren<QMessageBox*>().isEmpty());
 }
 
 // A window whose worker thread can never start.

@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "app/conset_dlg.h"
 #include "app/qarv_vindle_dlg.h"
 #include "fakes/fake_network.h"
 #include "fakes/temp_dir.h"
 #include "gui_test_support.h"
-#include "settings/conset_dlg.h"
 #include "settings/settings_file.h"
 #include "tsan/reply_pause_network.h"
 

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <random>
 #include <string>
 
 #include "fakes/temp_dir.h"
+#include "settings/atomic_file.h"
 
 namespace vindle {
 namespace {
@@ -192,7 +196,11 @@ TEST_F(ProfileFileTest, ReadOnlyFileIsNeverReplaced) {
     const std::string before = "[S]\nK=old\n; keep me\n";
     WriteFile(kFile, before);
     fs::permissions(kFile, fs::perms(0444));
-    ASSERT_FALSE(WriteProfileString("S", "K", "new", kFile));
+    ProfileDocument document(kFile);
+    ASSERT_TRUE(document.WriteString("S", "K", "new"));
+    int error = 0;
+    ASSERT_FALSE(document.Commit(&error));
+    EXPECT_EQ(error, EACCES);
     EXPECT_EQ(ReadFile(kFile), before);
     EXPECT_EQ(PermissionBits(kFile), 0444u);
     EXPECT_EQ(CountEntries("."), 1);
@@ -209,7 +217,9 @@ TEST_F(ProfileFileTest, ReadOnlyFolderWithWritableFileIsRewrittenInPlace) {
     EXPECT_EQ(CountEntries("locked"), 1);
 
     // With no file to rewrite there is nothing to fall back on.
-    EXPECT_FALSE(WriteProfileString("S", "K", "new", "locked/absent.ini"));
+    int error = 0;
+    EXPECT_FALSE(ReplaceFileContents("locked/absent.ini", "[S]\n", &error));
+    EXPECT_EQ(error, EACCES);
     EXPECT_FALSE(fs::exists("locked/absent.ini"));
     fs::permissions("locked", fs::perms(0755));
 }
@@ -219,8 +229,37 @@ TEST_F(ProfileFileTest, AnUnreadableFileIsNotOverwritten) {
     ProfileDocument document(kFile);
     EXPECT_EQ(document.ReadString("S", "K", 9), "");
     ASSERT_TRUE(document.WriteString("S", "K", "v"));
-    EXPECT_FALSE(document.Commit());
+    int error = 0;
+    EXPECT_FALSE(document.Commit(&error));
+    EXPECT_EQ(error, EISDIR);
+    EXPECT_EQ(document.ReadError(), EISDIR);
     EXPECT_TRUE(fs::is_directory(kFile));
+}
+
+// The cases above rest on the write bits, which root would otherwise ignore; here the system
+// itself refuses: a user other than root in a folder only root may write.
+TEST_F(ProfileFileTest, TheSystemsRefusalIsPassedOn) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to become another user";
+    }
+    const std::string before = "[S]\nK=old\n";
+    WriteFile(kFile, before);
+    fs::permissions(".", fs::perms(0755));
+    fs::permissions(kFile, fs::perms(0644));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        int error = 0;
+        const bool refused = setgid(kNobody) == 0 && setuid(kNobody) == 0 &&
+                             !ReplaceFileContents(kFile, "[S]\nK=new\n", &error) && error == EACCES;
+        _exit(refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadFile(kFile), before);
+    EXPECT_EQ(CountEntries("."), 1);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -73,6 +74,23 @@ TEST_F(SettingsFileTest, AnExistingFileIsNeverRewrittenAtStart) {
     EnsureSettingsFile();
     EXPECT_EQ(ReadFile(kSettingsFileName), "[BroadCast]\nStatus=Disabled\n");
     fs::permissions(kSettingsFileName, fs::perms(0644));
+}
+
+TEST_F(SettingsFileTest, FailuresCarryTheSystemsReason) {
+    EXPECT_EQ(CheckSettingsReadable().error, ENOENT);
+    EXPECT_TRUE(EnsureSettingsFile().Ok());
+    EXPECT_TRUE(CheckSettingsReadable().Ok());
+    EXPECT_EQ(SettingsFilePath(), (m_dir.Path() / kSettingsFileName).string());
+
+    // A folder where the file should be can be neither read, created nor replaced.
+    fs::remove(kSettingsFileName);
+    fs::create_directory(kSettingsFileName);
+    EXPECT_EQ(EnsureSettingsFile().error, EISDIR);
+    EXPECT_EQ(CheckSettingsReadable().error, EISDIR);
+    const SettingsStatus saved = WriteSettings(nullptr, 0, 6, "Disabled");
+    EXPECT_EQ(saved.error, EISDIR);
+    EXPECT_EQ(saved.Reason(), std::strerror(EISDIR));
+    EXPECT_TRUE(fs::is_directory(kSettingsFileName));
 }
 
 TEST_F(SettingsFileTest, ModeRuleComparesEightCharactersExactly) {
@@ -222,6 +240,35 @@ TEST_F(SettingsFileTest, BinaryBytesInListsStayWithinTheirSlots) {
     EXPECT_EQ(count, 2);
     EXPECT_STREQ(slots.addresses[0], "\x01\xff\x7f");
     EXPECT_STREQ(slots.masks[0], "\xfe\xfd");
+}
+
+TEST_F(SettingsFileTest, UnshownEntriesAreFoundAndWrittenBackAfterTheRows) {
+    // Beyond the slots, overlong, without a partner, and cut short by the reader's buffer.
+    std::string addresses = "10.0.0.1,10.0.0.1234567890";
+    std::string masks = "255.0.0.0,255.0.0.1";
+    for (int i = 3; i <= 23; ++i) {
+        addresses += ",10.0.0." + std::to_string(i);
+        masks += ",255.0.0." + std::to_string(i);
+    }
+    masks += ",255.255.0.0";
+    WriteFile(kSettingsFileName,
+              "[SearchSpecifiedAddress]\nIPAddress=" + addresses + "\nSubnet=" + masks + "\n");
+    UnshownPairs unshown = ReadUnshownAddressPairs(kMaxAddressEntries);
+    EXPECT_EQ(unshown.addresses, "10.0.0.1234567890,10.0.0.22,10.0.0.23");
+    EXPECT_EQ(unshown.masks, "255.0.0.1,255.0.0.22,255.0.0.23,255.255.0.0");
+
+    const AddressEntry row = Entry("10.9.9.9", "255.255.255.0");
+    ASSERT_TRUE(WriteSettings(&row, 1, 6, "Enabled", unshown).Ok());
+    EXPECT_EQ(Content(),
+              "[SearchSpecifiedAddress]\nIPAddress=10.9.9.9,10.0.0.1234567890,10.0.0.22,"
+              "10.0.0.23\nSubnet=255.255.255.0,255.0.0.1,255.0.0.22,255.0.0.23,255.255.0.0\n"
+              "Status=Enabled\n[BroadCast]\nStatus=Disabled\n[TimeOut]\nTimeVal=6\n");
+
+    WriteFile(kSettingsFileName, "[SearchSpecifiedAddress]\nIPAddress=" + std::string(302, '1') +
+                                     ",10.0.0.1,10.0.0.2\nSubnet=1,2,3\n");
+    unshown = ReadUnshownAddressPairs(kMaxAddressEntries);
+    EXPECT_EQ(unshown.addresses, std::string(302, '1') + ",10.0.0.2");
+    EXPECT_EQ(unshown.masks, "1,3");
 }
 
 class WriteSettingsTest : public SettingsFileTest {

@@ -1,16 +1,19 @@
 // qarv-vindle-scan: one search from the command line, with the settings file of the current
 // working directory, printing the devices in the order the main window would list them.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -22,7 +25,9 @@
 #include "platform/posix/posix_network.h"
 #include "settings/settings_file.h"
 #include "tools/scan/device_row_format.h"
+#include "tools/scan/interrupt_watcher.h"
 #include "tools/scan/observed_network.h"
+#include "tools/scan/scan_options.h"
 
 namespace {
 
@@ -32,6 +37,9 @@ constexpr int kExitSearched = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitNoSearchMode = 3;
 constexpr int kExitNetworkUnusable = 4;
+constexpr int kExitSettingsUnreadable = 5;
+constexpr int kExitOutputFailed = 6;
+constexpr int kExitInterrupted = 130;
 
 constexpr char kUsage[] =
     "Usage: qarv-vindle-scan [--format table|csv|json]\n"
@@ -43,11 +51,16 @@ constexpr char kUsage[] =
     "  --format table  aligned columns (default)\n"
     "  --format csv    comma-separated values with a header row\n"
     "  --format json   an array of objects with the keys ip, mac, model and serial\n"
+    "                  (also --format=VALUE; the value in any case)\n"
     "  --help          show this text\n"
     "  --version       show the version\n"
     "\n"
+    "Ctrl+C ends the search early and prints the printers found so far.\n"
+    "\n"
     "Exit status: 0 after a search (whatever was found), 2 for a usage error, 3 when the\n"
-    "settings select no search mode, 4 when the network cannot be used.\n";
+    "settings select no search mode, 4 when the network cannot be used, 5 when the settings\n"
+    "file cannot be read or created, 6 when the output could not be written, 130 when Ctrl+C\n"
+    "ended the search.\n";
 
 // "Retrieve" of a window that has none: the search enables it when it ends.
 class SearchEndSignal : public vindle::Control {
@@ -73,43 +86,61 @@ class SearchEndSignal : public vindle::Control {
     bool m_enabled = false;
 };
 
-struct Options {
-    OutputFormat format = OutputFormat::Table;
-};
+// Writes all of `text` to standard output; 0, or the system's error number.
+int WriteStandardOutput(const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = write(STDOUT_FILENO, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return written < 0 ? errno : EIO;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return 0;
+}
 
-// Returns -1 to go on with a search, or the exit status to end with.
-int ParseArguments(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument == "--help" || argument == "-h") {
-            std::cout << kUsage;
-            return kExitSearched;
+int ReportOutputFailure(int error) {
+    std::cerr << "qarv-vindle-scan: the output could not be written: "
+              << std::system_category().message(error) << "\n";
+    return kExitOutputFailed;
+}
+
+int PrintOrFail(const std::string& text) {
+    const int error = WriteStandardOutput(text);
+    return error == 0 ? kExitSearched : ReportOutputFailure(error);
+}
+
+// A closed standard stream would hand its number to the next file or socket opened, and output
+// meant for it would go there: each closed one is held by /dev/null instead. Returns the error
+// of a closed standard output, or 0.
+int HoldClosedStandardStreams() {
+    int outputError = 0;
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+            continue;
         }
-        if (argument == "--version") {
-            std::cout << "Qarv Vindle LAN Setup Utility\nVersion 1.1\n";
-            return kExitSearched;
+        if (fd == STDOUT_FILENO) {
+            outputError = EBADF;
         }
-        std::string_view value;
-        if (argument == "--format" && i + 1 < argc) {
-            value = argv[++i];
-        } else if (argument.starts_with("--format=")) {
-            value = argument.substr(9);
-        } else {
-            std::cerr << "qarv-vindle-scan: unknown argument '" << argument << "'\n\n" << kUsage;
-            return kExitUsage;
-        }
-        if (value == "table") {
-            options.format = OutputFormat::Table;
-        } else if (value == "csv") {
-            options.format = OutputFormat::Csv;
-        } else if (value == "json") {
-            options.format = OutputFormat::Json;
-        } else {
-            std::cerr << "qarv-vindle-scan: --format takes table, csv or json\n";
-            return kExitUsage;
+        const int held = open("/dev/null", O_RDWR);
+        if (held >= 0 && held != fd) {
+            dup2(held, fd);
+            close(held);
         }
     }
-    return -1;
+    return outputError;
+}
+
+int ReportUnusableSettings(const vindle::SettingsStatus& status) {
+    std::error_code error;
+    const bool exists = std::filesystem::exists(vindle::kSettingsFileName, error) || error;
+    std::cerr << "qarv-vindle-scan: the settings file " << vindle::SettingsFilePath()
+              << (exists ? " cannot be read: " : " is missing and cannot be created: ")
+              << status.Reason() << "\n";
+    return kExitSettingsUnreadable;
 }
 
 std::vector<vindle::DeviceRow> CollectRows(vindle::MemoryListView& list) {
@@ -123,14 +154,37 @@ std::vector<vindle::DeviceRow> CollectRows(vindle::MemoryListView& list) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    if (const int status = ParseArguments(argc, argv, options); status >= 0) {
-        return status;
+    const int closedOutput = HoldClosedStandardStreams();
+    const vindle::ScanOptions options = vindle::ParseScanArguments(argc, argv);
+    if (options.action == vindle::ScanOptions::Action::UsageError) {
+        std::cerr << "qarv-vindle-scan: " << options.error << "\n\n" << kUsage;
+        return kExitUsage;
+    }
+    // Nothing to print to, so no search either.
+    if (closedOutput != 0) {
+        return ReportOutputFailure(closedOutput);
+    }
+    if (options.action == vindle::ScanOptions::Action::Help) {
+        return PrintOrFail(kUsage);
+    }
+    if (options.action == vindle::ScanOptions::Action::Version) {
+        return PrintOrFail("Qarv Vindle LAN Setup Utility\nVersion 1.1\n");
     }
 
-    vindle::EnsureSettingsFile();
+    vindle::PosixNetwork posixNetwork;
+    vindle::ObservedNetwork network(posixNetwork);
+    // Ctrl+C shuts the network down: the search's waits fail at once and it ends with the rows
+    // it has. Set up before any other thread starts, so that none of them takes the signal.
+    const vindle::InterruptWatcher interrupt([&network] { network.Shutdown(); });
+
+    if (const vindle::SettingsStatus status = vindle::EnsureSettingsFile(); !status.Ok()) {
+        return ReportUnusableSettings(status);
+    }
     const vindle::SearchMode mode = vindle::ReadSearchMode();
     if (mode == vindle::SearchMode::Undefined) {
+        if (const vindle::SettingsStatus status = vindle::CheckSettingsReadable(); !status.Ok()) {
+            return ReportUnusableSettings(status);
+        }
         std::cerr << "qarv-vindle-scan: " << vindle::kSettingsFileName
                   << " selects no search mode.\n"
                      "Set [BroadCast] Status=Enabled and [SearchSpecifiedAddress] "
@@ -140,8 +194,6 @@ int main(int argc, char** argv) {
         return kExitNoSearchMode;
     }
 
-    vindle::PosixNetwork posixNetwork;
-    vindle::ObservedNetwork network(posixNetwork);
     vindle::MemoryListView list;
     SearchEndSignal searchEnd;
 
@@ -172,11 +224,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "\r\033[K");
     }
 
+    if (interrupt.Interrupted()) {
+        const int status = PrintOrFail(vindle::FormatRows(options.format, CollectRows(list)));
+        std::cerr << "qarv-vindle-scan: interrupted; " << list.ItemCount()
+                  << " printer(s) found before the search ended\n";
+        return status == kExitSearched ? kExitInterrupted : status;
+    }
     if (network.Unusable()) {
         std::cerr << "qarv-vindle-scan: the network cannot be used (no socket, or no request "
                      "could be sent)\n";
         return kExitNetworkUnusable;
     }
-    std::cout << vindle::FormatRows(options.format, CollectRows(list));
-    return kExitSearched;
+    return PrintOrFail(vindle::FormatRows(options.format, CollectRows(list)));
 }

@@ -1,4 +1,4 @@
-#include "settings/conset_dlg.h"
+#include "app/conset_dlg.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -13,12 +13,12 @@
 #include <string>
 #include <utility>
 
+#include "app/conset_adapters.h"
+#include "app/ip_address_edit.h"
 #include "platform/qt/dialog_units.h"
 #include "platform/qt/qt_control.h"
 #include "platform/qt/qt_list_view.h"
-#include "settings/conset_adapters.h"
 #include "settings/conset_logic.h"
-#include "settings/ip_address_edit.h"
 
 namespace {
 
@@ -83,12 +83,13 @@ void CConsetDlg::BuildControls() {
         auto* widget = new QLabel(QString::fromLatin1(text), this);
         widget->setTextFormat(Qt::PlainText);
         place(widget, name, x, y, width, height);
+        return widget;
     };
 
     place(new QGroupBox(QStringLiteral("IP"), this), "ipGroup", 6, 3, 187, 159);
     place(new QGroupBox(QStringLiteral("Timeout"), this), "timeoutGroup", 6, 162, 187, 44);
-    label("IP Address        :", "addressLabel", 21, 34, 57, 8);
-    label("Subnet Mask     :", "maskLabel", 21, 53, 54, 8);
+    QLabel* addressLabel = label("IP Address        :", "addressLabel", 21, 34, 57, 8);
+    QLabel* maskLabel = label("Subnet Mask     :", "maskLabel", 21, 53, 54, 8);
 
     m_searchSpecifiedCheck = new QCheckBox(QStringLiteral("   Search Specified Address"), this);
     place(m_searchSpecifiedCheck, "searchSpecifiedCheck", 13, 14, 103, 10);
@@ -129,7 +130,16 @@ void CConsetDlg::BuildControls() {
     m_cancelButton->setAutoDefault(false);
     place(m_cancelButton, "cancelButton", 153, 209, 40, 18);
 
-    label("Timeout (sec)            :", "timeoutLabel", 35, 181, 71, 8);
+    QLabel* timeoutLabel = label("Timeout (sec)            :", "timeoutLabel", 35, 181, 71, 8);
+
+    // Names for assistive technology; the labels are tied to the fields they describe.
+    m_addressEdit->SetAccessibleNames(QStringLiteral("IP address"));
+    m_maskEdit->SetAccessibleNames(QStringLiteral("Subnet mask"));
+    m_timeoutEdit->setAccessibleName(QStringLiteral("Timeout in seconds"));
+    m_addressList->setAccessibleName(QStringLiteral("Specified addresses"));
+    addressLabel->setBuddy(m_addressEdit);
+    maskLabel->setBuddy(m_maskEdit);
+    timeoutLabel->setBuddy(m_timeoutEdit);
 
     setFixedSize(units.ToPixels(200, 238));
 }
@@ -148,8 +158,9 @@ void CConsetDlg::OnInitDialog() {
 }
 
 void CConsetDlg::ShowMessage(const char* text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Qarv Vindle"), QString::fromLatin1(text),
-                    QMessageBox::Ok, this);
+    // The messages are ASCII but for a failed save's file path, which is in the system's encoding.
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Qarv Vindle"),
+                    QString::fromLocal8Bit(text), QMessageBox::Ok, this);
     if (MessageBoxHookSlot()) {
         MessageBoxHookSlot()(box);
     } else {

@@ -1,9 +1,9 @@
-#include "settings/conset_adapters.h"
+#include "app/conset_adapters.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "settings/ip_address_edit.h"
+#include "app/ip_address_edit.h"
 
 namespace vindle {
 namespace {
