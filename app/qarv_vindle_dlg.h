@@ -15,6 +15,7 @@ class QPushButton;
 class QTreeWidget;
 
 namespace vindle {
+class DeviceListActions;
 class QtControl;
 class QtListView;
 struct SearchContext;
@@ -76,6 +77,8 @@ class CQarvVindleDlg : public QDialog {
     QPushButton* m_btnBrowse = nullptr;
     QTreeWidget* m_listDevices = nullptr;
     QLabel* m_staticTitle = nullptr;
+    // Open, copy and save for the rows; the list owns it.
+    vindle::DeviceListActions* m_rowActions = nullptr;
 
     // The adapters the worker uses; they live until the worker has ended.
     std::unique_ptr<vindle::QtListView> m_listAdapter;
