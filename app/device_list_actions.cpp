@@ -69,7 +69,7 @@ DeviceListActions::DeviceListActions(QTreeWidget* list)
     m_menu->setObjectName(QStringLiteral("deviceListMenu"));
     QAction* open = m_menu->addAction(QStringLiteral("Open Web Page"));
     open->setObjectName(QStringLiteral("openWebPageAction"));
-    connect(open, &QAction::triggered, this, [this] { OpenWebPage(m_menuRow); });
+    connect(open, &QAction::triggered, this, [this] { OpenAddress(m_menuAddress); });
     m_menu->addSeparator();
     // The text after the tab is shown as the shortcut; Ctrl+C itself is caught in eventFilter.
     QAction* copy = m_menu->addAction(QStringLiteral("Copy\tCtrl+C"));
@@ -90,13 +90,16 @@ DeviceListActions::DeviceListActions(QTreeWidget* list)
 
 void DeviceListActions::OpenWebPage(int row) {
     const QTreeWidgetItem* item = row >= 0 ? m_list->topLevelItem(row) : nullptr;
-    if (item == nullptr) {
-        return;
+    if (item != nullptr) {
+        OpenAddress(item->text(kIpColumn));
     }
+}
+
+void DeviceListActions::OpenAddress(const QString& address) {
     // The address becomes the host of an http URL; it is never handed to a shell.
     QUrl url;
     url.setScheme(QStringLiteral("http"));
-    url.setHost(item->text(kIpColumn), QUrl::StrictMode);
+    url.setHost(address, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty()) {
         return;
     }
@@ -185,7 +188,8 @@ bool DeviceListActions::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void DeviceListActions::ShowContextMenu(QTreeWidgetItem* item, const QPoint& globalPosition) {
-    m_menuRow = m_list->indexOfTopLevelItem(item);
+    // The address, not the row: a running search may move or remove rows while the menu is open.
+    m_menuAddress = item->text(kIpColumn);
     m_menu->popup(globalPosition);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <functional>
 #include <vector>
@@ -56,14 +57,15 @@ class DeviceListActions : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void OpenAddress(const QString& address);
     void ShowContextMenu(QTreeWidgetItem* item, const QPoint& globalPosition);
     std::vector<DeviceRow> Rows(bool selectedOnly) const;
     void ShowWarning(const QString& text);
 
     QTreeWidget* m_list;
     QMenu* m_menu;
-    // The row the context menu was opened on.
-    int m_menuRow = -1;
+    // The address of the row the context menu was opened on.
+    QString m_menuAddress;
 };
 
 }  // namespace vindle
