@@ -1,8 +1,11 @@
 #include "app/qarv_vindle_app.h"
 
+#include <QMessageBox>
+
 #include "app/qarv_vindle_dlg.h"
 #include "app/window_icon.h"
 #include "platform/posix/posix_network.h"
+#include "settings/user_settings_folder.h"
 
 CQarvVindleApp::CQarvVindleApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("qarv-vindle"));
@@ -13,6 +16,15 @@ CQarvVindleApp::CQarvVindleApp(int& argc, char** argv) : QApplication(argc, argv
 }
 
 int CQarvVindleApp::InitInstance() {
+    // The desktop entry passes this option, so that a launch from the menu keeps its settings in
+    // a folder of its own rather than in whatever folder the launcher runs in.
+    if (arguments().contains(QStringLiteral("--user-settings"))) {
+        if (const auto error = vindle::EnterUserSettingsFolder()) {
+            QMessageBox::warning(nullptr, QStringLiteral("Qarv Vindle"),
+                                 QString::fromStdString(*error));
+            return 1;
+        }
+    }
     vindle::PosixNetwork network;
     CQarvVindleDlg dialog(network);
     dialog.exec();

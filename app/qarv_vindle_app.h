@@ -3,7 +3,8 @@
 #include <QApplication>
 
 // The application object: starts the program, runs the main window modally and ends the program
-// when that window closes. It reads no command-line options of its own (Qt's own are honoured).
+// when that window closes. Besides Qt's own options it reads one: --user-settings runs it in its
+// settings folder under the user's configuration directory instead of the working directory.
 class CQarvVindleApp : public QApplication {
     Q_OBJECT
 

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -11,13 +10,13 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QUrl>
 
 #include <system_error>
 #include <utility>
 
 #include "app/about_dlg.h"
 #include "app/configuration_command.h"
+#include "app/device_list_actions.h"
 #include "app/settings_problem_report.h"
 #include "app/window_icon.h"
 #include "discovery/broadcast_search.h"
@@ -97,6 +96,9 @@ void CQarvVindleDlg::BuildMenu() {
     QAction* configuration = tool->addAction(QStringLiteral("Configuration(&C)"));
     configuration->setObjectName(QStringLiteral("configurationAction"));
     connect(configuration, &QAction::triggered, this, &CQarvVindleDlg::OnConfiguration);
+    QAction* saveList = tool->addAction(QStringLiteral("Save List As(&S)..."));
+    saveList->setObjectName(QStringLiteral("saveListAction"));
+    connect(saveList, &QAction::triggered, this, [this] { m_rowActions->SaveListAs(); });
 
     QMenu* help = m_menuBar->addMenu(QStringLiteral("Help(&H)"));
     help->setObjectName(QStringLiteral("helpMenu"));
@@ -126,6 +128,7 @@ void CQarvVindleDlg::BuildControls() {
 
     m_listDevices = new QTreeWidget(client);
     m_listDevices->setObjectName(QStringLiteral("deviceList"));
+    m_listDevices->setAccessibleName(QStringLiteral("Printers found"));
     m_listDevices->setGeometry(units.ToPixels(2, 25, 313, 293));
     m_listDevices->setColumnCount(vindle::kDeviceListColumns);
     m_listDevices->setHeaderLabels({QStringLiteral("IP Address"), QStringLiteral("MAC Address"),
@@ -150,6 +153,7 @@ void CQarvVindleDlg::BuildControls() {
     connect(header, &QHeaderView::sectionClicked, this, &CQarvVindleDlg::OnHeaderSectionClicked);
     connect(m_listDevices, &QTreeWidget::itemSelectionChanged, this,
             &CQarvVindleDlg::OnListItemChanged);
+    m_rowActions = new vindle::DeviceListActions(m_listDevices);
 
     m_btnBrowse = new QPushButton(QStringLiteral("Browse"), client);
     m_btnBrowse->setObjectName(QStringLiteral("browseButton"));
@@ -306,19 +310,7 @@ int CQarvVindleDlg::ListUpdateCalls() const {
 }
 
 void CQarvVindleDlg::OnBrowse() {
-    const int row = m_listAdapter->NextSelected(-1);
-    if (row < 0) {
-        return;
-    }
-    const std::string address = m_listAdapter->ItemText(row, 0);
-    // The address becomes the host of an http URL; it is never handed to a shell.
-    QUrl url;
-    url.setScheme(QStringLiteral("http"));
-    url.setHost(QString::fromLatin1(address.data(), static_cast<qsizetype>(address.size())),
-                QUrl::StrictMode);
-    if (url.isValid() && !url.host().isEmpty()) {
-        QDesktopServices::openUrl(url);
-    }
+    m_rowActions->OpenWebPage(m_listAdapter->NextSelected(-1));
 }
 
 void CQarvVindleDlg::OnListItemChanged() {

@@ -23,6 +23,7 @@ class QTreeWidget;
 
 namespace vindle {
 struct SettingsProblem;
+class DeviceListActions;
 class QtControl;
 class QtListMirror;
 class QtListView;
@@ -109,6 +110,8 @@ class CQarvVindleDlg : public QDialog {
     QLabel* m_staticTitle = nullptr;
     QLabel* m_statusLine = nullptr;
     QPushButton* m_btnStop = nullptr;
+    // Open, copy and save for the rows; the list owns it.
+    vindle::DeviceListActions* m_rowActions = nullptr;
 
     // The adapters the worker uses; they live until the worker has ended.
     std::unique_ptr<vindle::QtListView> m_listAdapter;

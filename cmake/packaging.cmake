@@ -28,9 +28,14 @@ install(FILES ${compressed_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${compressed_changelog} ${PROJECT_SOURCE_DIR}/docs/debian/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/qarv-vindle)
 
+install(FILES ${PROJECT_SOURCE_DIR}/tools/scan/qarv-vindle-scan.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME qarv-vindle-scan)
+
 if(VINDLE_BUILD_GUI)
     install(FILES ${PROJECT_SOURCE_DIR}/resources/qarv-vindle.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/invalid.qarv.vindle.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     foreach(size 16 24 32 48 64 128 256)
         install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/qarv_vindle_${size}.png
                 DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps

@@ -138,7 +138,7 @@ TEST_F(MainWindowTest, OpensAsTheTemplateDescribes) {
     EXPECT_EQ(ReadSearchMode(), SearchMode::Broadcast);
 }
 
-TEST_F(MainWindowTest, MenuHoldsTwoCommandsWithoutShortcuts) {
+TEST_F(MainWindowTest, MenuHoldsItsCommandsWithoutShortcuts) {
     Open();
     auto* menuBar = m_dlg->findChild<QMenuBar*>("menuBar");
     ASSERT_NE(menuBar, nullptr);
@@ -146,9 +146,11 @@ TEST_F(MainWindowTest, MenuHoldsTwoCommandsWithoutShortcuts) {
     ASSERT_EQ(menus.size(), 2);
     EXPECT_EQ(menus[0]->text(), "Tool(&T)");
     EXPECT_EQ(menus[1]->text(), "Help(&H)");
-    ASSERT_EQ(menus[0]->menu()->actions().size(), 1);
+    ASSERT_EQ(menus[0]->menu()->actions().size(), 2);
     ASSERT_EQ(menus[1]->menu()->actions().size(), 1);
     EXPECT_EQ(menus[0]->menu()->actions()[0]->text(), "Configuration(&C)");
+    EXPECT_EQ(menus[0]->menu()->actions()[1]->text(), "Save List As(&S)...");
+    EXPECT_TRUE(menus[0]->menu()->actions()[1]->shortcut().isEmpty());
     EXPECT_EQ(menus[1]->menu()->actions()[0]->text(), "About(&A)");
     EXPECT_TRUE(menus[0]->menu()->actions()[0]->shortcut().isEmpty());
     EXPECT_TRUE(menus[1]->menu()->actions()[0]->shortcut().isEmpty());

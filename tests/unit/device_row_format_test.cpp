@@ -1,4 +1,4 @@
-#include "tools/scan/device_row_format.h"
+#include "discovery/device_row_format.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +42,13 @@ TEST(DeviceRowFormatTest, CsvQuotesControlCharacters) {
     EXPECT_EQ(FormatCsv({{"1.2.3.4", "m", "a\x1b[0m", "tab\there"}}),
               "IP Address,MAC Address,Model number,Serial number\r\n"
               "1.2.3.4,m,\"a\x1b[0m\",\"tab\there\"\r\n");
+}
+
+TEST(DeviceRowFormatTest, TabSeparatedKeepsEachRowOnOneLine) {
+    EXPECT_EQ(FormatTabSeparated({kRows[0], {"1.2.3.4", "m", "a\tb\r\nc\x85\xe9", "s"}}),
+              "IP Address\tMAC Address\tModel number\tSerial number\n"
+              "198.51.100.10\t02:1a:2b:0c:4d:5e\tQV-2000\tSN0001\n"
+              "1.2.3.4\tm\ta b  c \xc3\xa9\ts\n");
 }
 
 TEST(DeviceRowFormatTest, JsonRoundTripsEveryByte) {

@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "discovery/broadcast_search.h"
+#include "discovery/device_row_format.h"
 #include "discovery/protocol.h"
 #include "discovery/search_context.h"
 #include "discovery/specified_search.h"
 #include "platform/memory_list_view.h"
 #include "platform/posix/posix_network.h"
 #include "settings/settings_file.h"
-#include "tools/scan/device_row_format.h"
 #include "tools/scan/interrupt_watcher.h"
 #include "tools/scan/observed_network.h"
 #include "tools/scan/scan_options.h"

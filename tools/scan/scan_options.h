@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "tools/scan/device_row_format.h"
+#include "discovery/device_row_format.h"
 
 namespace vindle {
 

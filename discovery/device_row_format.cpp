@@ -1,4 +1,4 @@
-#include "tools/scan/device_row_format.h"
+#include "discovery/device_row_format.h"
 
 #include <algorithm>
 #include <array>
@@ -55,6 +55,18 @@ std::string CsvField(const std::string& text) {
         quoted += c;
     }
     return quoted + '"';
+}
+
+std::string OneLineCell(const std::string& bytes) {
+    std::string cell = bytes;
+    std::replace_if(
+        cell.begin(), cell.end(),
+        [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte < 0xA0);
+        },
+        ' ');
+    return Latin1ToUtf8(cell);
 }
 
 }  // namespace
@@ -118,6 +130,16 @@ std::string FormatJson(const std::vector<DeviceRow>& rows) {
             {{"ip", cells[0]}, {"mac", cells[1]}, {"model", cells[2]}, {"serial", cells[3]}});
     }
     return devices.dump(2) + '\n';
+}
+
+std::string FormatTabSeparated(const std::vector<DeviceRow>& rows) {
+    std::string text = std::string(kHeadings[0]) + '\t' + kHeadings[1] + '\t' + kHeadings[2] +
+                       '\t' + kHeadings[3] + '\n';
+    for (const DeviceRow& row : rows) {
+        text += OneLineCell(row.ip) + '\t' + OneLineCell(row.mac) + '\t' + OneLineCell(row.model) +
+                '\t' + OneLineCell(row.serial) + '\n';
+    }
+    return text;
 }
 
 std::string FormatRows(OutputFormat format, const std::vector<DeviceRow>& rows) {

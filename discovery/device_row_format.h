@@ -24,6 +24,10 @@ std::string FormatTable(const std::vector<DeviceRow>& rows);
 std::string FormatCsv(const std::vector<DeviceRow>& rows);
 // An array of objects with the keys ip, mac, model and serial.
 std::string FormatJson(const std::vector<DeviceRow>& rows);
+// A heading line and one line per row, cells separated by tabs, each line ending in LF. A tab,
+// line break or other control character inside a cell becomes a space, so that every row stays
+// one line of four cells.
+std::string FormatTabSeparated(const std::vector<DeviceRow>& rows);
 
 std::string FormatRows(OutputFormat format, const std::vector<DeviceRow>& rows);
 
