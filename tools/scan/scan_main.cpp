@@ -168,8 +168,8 @@ int main(int argc, char** argv) {
     }
 
     if (network.Unusable()) {
-        std::cerr << "qarv-vindle-scan: the network cannot be used (no socket, or no request "
-                     "could be sent)\n";
+        std::cerr << "qarv-vindle-scan: the network cannot be used: " << network.UnusableReason()
+                  << "\n";
         return kExitNetworkUnusable;
     }
     std::cout << vindle::FormatRows(options.format, CollectRows(list));
