@@ -31,6 +31,8 @@ struct SendReport {
     std::vector<std::string> interfacesSent;
     // The system's text for the (last) failure; empty when the send went out.
     std::string errorText;
+    // The interfaces that refused the limited broadcast (after errorText, so that existing
+    // initialisers keep their meaning).
     std::vector<std::string> interfacesFailed;
 };
 

@@ -189,10 +189,9 @@ class Server {
     void WarnAboutMissingAddresses() {
         RefreshLocalAddresses();
         if (m_insideSandbox) {
-            std::fprintf(stderr,
-                         "qarv-printer-sim: inside the LAN sandbox: requesters in "
-                         "198.51.100.0/24, 203.0.113.0/24 and 198.18.0.0/15 are answered "
-                         "too\n");
+            Log("qarv-printer-sim: inside the LAN sandbox: requesters in "
+                "198.51.100.0/24, 203.0.113.0/24 and 198.18.0.0/15 are answered "
+                "too\n");
         }
         for (const SimPrinter& printer : m_printers) {
             if (!IsLocal(printer.address)) {
