@@ -12,10 +12,10 @@ namespace vindle {
 
 SearchOutcome BroadcastSearchThread(std::unique_ptr<SearchContext> context) {
     if (!context) {
-        return SearchOutcome{SearchEnd::NoSocket};
+        return Outcome(SearchEnd::NoSocket);
     }
     if (!OpenSearchSocket(*context)) {
-        return FinishSearch(std::move(context), SearchOutcome{SearchEnd::NoSocket});
+        return FinishSearch(std::move(context), Outcome(SearchEnd::NoSocket));
     }
     // Sent once, with the sequence byte as it stands.
     UdpSocket& socket = *context->socket;

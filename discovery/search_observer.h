@@ -42,6 +42,13 @@ struct SearchOutcome {
     bool operator==(const SearchOutcome&) const = default;
 };
 
+// An outcome that says no more than how the search ended.
+inline SearchOutcome Outcome(SearchEnd end) {
+    SearchOutcome outcome;
+    outcome.end = end;
+    return outcome;
+}
+
 // Told what a search is doing, on the search's worker thread. Implementations hand the news on
 // to wherever it is shown without waiting for it.
 class SearchObserver {

@@ -96,10 +96,10 @@ WaitBudget SplitWaitBudget(int timeoutSeconds, const DestinationText* addresses,
 
 SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context) {
     if (!context) {
-        return SearchOutcome{SearchEnd::NoSocket};
+        return Outcome(SearchEnd::NoSocket);
     }
     if (!OpenSearchSocket(*context)) {
-        return FinishSearch(std::move(context), SearchOutcome{SearchEnd::NoSocket});
+        return FinishSearch(std::move(context), Outcome(SearchEnd::NoSocket));
     }
     DestinationText* addresses = context->destinationAddresses;
     DestinationText* masks = context->destinationMasks;
@@ -114,7 +114,7 @@ SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context) {
 
     int count = 1;
     if (ReadAddressList(count, addresses, masks, kDestinationCount) == 0) {
-        return FinishSearch(std::move(context), SearchOutcome{SearchEnd::NoAddressList});
+        return FinishSearch(std::move(context), Outcome(SearchEnd::NoAddressList));
     }
     count = KeepValidPairs(addresses, masks, count < kDestinationCount ? count : kDestinationCount);
 

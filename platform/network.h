@@ -25,11 +25,15 @@ struct WaitTime {
 // How the last send of a socket went, so that a search that could not send can say why.
 struct SendReport {
     // A limited broadcast goes out once on every usable interface: those it was offered to, and
-    // the names of those that took it. Both stay empty for a send to one address.
+    // the names of those that took it and of those that refused it. All stay empty for a send to
+    // one address, and for a broadcast sent as one datagram where no interface qualified.
     int interfacesTried = 0;
     std::vector<std::string> interfacesSent;
     // The system's text for the (last) failure; empty when the send went out.
     std::string errorText;
+    // The interfaces that refused the limited broadcast (after errorText, so that existing
+    // initialisers keep their meaning).
+    std::vector<std::string> interfacesFailed;
 };
 
 // One UDP/IPv4 socket. It is never bound explicitly: the first send picks its local port.

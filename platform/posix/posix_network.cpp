@@ -7,9 +7,11 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -17,6 +19,9 @@
 #include <cstring>
 #include <mutex>
 #include <shared_mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace vindle {
 
@@ -39,9 +44,25 @@ struct PosixNetworkState {
     PosixNetworkState& operator=(const PosixNetworkState&) = delete;
 };
 
+// Where replies from each sender arrived: the interface and the local address they were sent to.
+// Shared by every socket of one network and kept across Restart(), so that a probe on a new
+// socket goes back out of the link the printer's answer came in on, even when no route leads
+// there (a link without a gateway, or a printer outside every local subnet).
+struct PosixReplyPaths {
+    struct Path {
+        unsigned int interfaceIndex = 0;
+        Ipv4Address localAddress = 0;
+    };
+
+    std::mutex mutex;
+    std::unordered_map<Ipv4Address, Path> bySender;
+};
+
 namespace {
 
 constexpr int kReceiveBufferBytes = 1 << 20;
+// Bounds the remembered paths, so that a flood of senders cannot exhaust memory.
+constexpr std::size_t kMaxReplyPaths = 4096;
 
 using Clock = std::chrono::steady_clock;
 
@@ -50,8 +71,9 @@ constexpr long long kMaxWaitSeconds = 1'000'000'000;
 
 class PosixUdpSocket final : public UdpSocket {
   public:
-    PosixUdpSocket(int fd, std::shared_ptr<PosixNetworkState> state)
-        : m_fd(fd), m_state(std::move(state)) {}
+    PosixUdpSocket(int fd, std::shared_ptr<PosixNetworkState> state,
+                   std::shared_ptr<PosixReplyPaths> paths)
+        : m_fd(fd), m_state(std::move(state)), m_paths(std::move(paths)) {}
     ~PosixUdpSocket() override { ::close(m_fd); }
 
     PosixUdpSocket(const PosixUdpSocket&) = delete;
@@ -65,6 +87,7 @@ class PosixUdpSocket final : public UdpSocket {
     bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
                 std::size_t size) override {
         std::shared_lock gate(m_state->sendGate);
+        m_lastSend = SendReport{};
         if (m_state->shutDown.load()) {
             return false;
         }
@@ -72,16 +95,19 @@ class PosixUdpSocket final : public UdpSocket {
         to.sin_family = AF_INET;
         to.sin_port = htons(port);
         to.sin_addr.s_addr = htonl(address);
-        ssize_t sent;
-        do {
-            sent = ::sendto(m_fd, data, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to),
-                            sizeof to);
-        } while (sent < 0 && errno == EINTR);
-        m_lastSend = SendReport{};
-        if (sent < 0) {
-            m_lastSend.errorText = std::strerror(errno);
+        if (address == kLimitedBroadcast) {
+            if (std::optional<std::vector<BroadcastInterface>> interfaces = BroadcastInterfaces();
+                interfaces && !interfaces->empty()) {
+                return SendOnEveryInterface(*interfaces, to, data, size);
+            }
+        } else if (const std::optional<PosixReplyPaths::Path> path = ReplyPathTo(address)) {
+            if (SendOnce(to, data, size, &*path)) {
+                return true;
+            }
+            // The interface may have gone; the routing table may still know a way.
+            ForgetReplyPath(address);
         }
-        return sent >= 0 && static_cast<std::size_t>(sent) == size;
+        return SendOnce(to, data, size, nullptr);
     }
 
     int WaitReadable(WaitTime limit) override {
@@ -145,11 +171,14 @@ class PosixUdpSocket final : public UdpSocket {
 
         sockaddr_in from{};
         iovec part{buffer, capacity};
+        alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
         msghdr message{};
         message.msg_name = &from;
         message.msg_namelen = sizeof from;
         message.msg_iov = &part;
         message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
         ssize_t received;
         do {
             received = ::recvmsg(m_fd, &message, MSG_DONTWAIT);
@@ -158,12 +187,173 @@ class PosixUdpSocket final : public UdpSocket {
             return -1;
         }
         sender = ntohl(from.sin_addr.s_addr);
+        LearnReplyPath(message, sender);
         return static_cast<int>(received);
     }
 
     SendReport LastSendReport() const override { return m_lastSend; }
 
   private:
+    struct BroadcastInterface {
+        unsigned int index = 0;
+        std::string name;
+    };
+
+    // Every interface that is up, broadcast-capable, not loopback and has an IPv4 address, once
+    // each; nothing when the interfaces cannot be listed.
+    static std::optional<std::vector<BroadcastInterface>> BroadcastInterfaces() {
+        ifaddrs* list = nullptr;
+        if (::getifaddrs(&list) != 0) {
+            return std::nullopt;
+        }
+        std::vector<BroadcastInterface> found;
+        for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+            if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) {
+                continue;
+            }
+            const unsigned int flags = entry->ifa_flags;
+            if ((flags & IFF_UP) == 0 || (flags & IFF_BROADCAST) == 0 ||
+                (flags & IFF_LOOPBACK) != 0) {
+                continue;
+            }
+            // A labelled address ("eth0:1") belongs to the interface before the colon.
+            std::string name = entry->ifa_name;
+            name = name.substr(0, name.find(':'));
+            const unsigned int index = ::if_nametoindex(name.c_str());
+            if (index == 0) {
+                continue;
+            }
+            const bool seen = std::any_of(found.begin(), found.end(), [index](const auto& known) {
+                return known.index == index;
+            });
+            if (!seen) {
+                found.push_back({index, std::move(name)});
+            }
+        }
+        ::freeifaddrs(list);
+        return found;
+    }
+
+    // The limited broadcast once out of each interface, with the destination left as it is.
+    bool SendOnEveryInterface(const std::vector<BroadcastInterface>& interfaces,
+                              const sockaddr_in& to, const std::uint8_t* data, std::size_t size) {
+        SendReport report;
+        report.interfacesTried = static_cast<int>(interfaces.size());
+        for (const BroadcastInterface& interface : interfaces) {
+            const PosixReplyPaths::Path path{interface.index, 0};
+            if (SendOnce(to, data, size, &path)) {
+                report.interfacesSent.push_back(interface.name);
+            } else {
+                report.interfacesFailed.push_back(interface.name);
+                report.errorText = m_lastSend.errorText;
+            }
+        }
+        if (!report.interfacesSent.empty()) {
+            report.errorText.clear();
+        }
+        m_lastSend = std::move(report);
+        return !m_lastSend.interfacesSent.empty();
+    }
+
+    // One datagram; out of `path`'s interface and from its address when a path is given, else
+    // as the routing table says. Notes the system's error text of a failure.
+    bool SendOnce(const sockaddr_in& to, const std::uint8_t* data, std::size_t size,
+                  const PosixReplyPaths::Path* path) {
+        iovec part{const_cast<std::uint8_t*>(data), size};
+        alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+        msghdr message{};
+        message.msg_name = const_cast<sockaddr_in*>(&to);
+        message.msg_namelen = sizeof to;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        if (path != nullptr) {
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            cmsghdr* entry = CMSG_FIRSTHDR(&message);
+            entry->cmsg_level = IPPROTO_IP;
+            entry->cmsg_type = IP_PKTINFO;
+            entry->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+            in_pktinfo info{};
+            info.ipi_ifindex = static_cast<int>(path->interfaceIndex);
+            info.ipi_spec_dst.s_addr = htonl(path->localAddress);
+            std::memcpy(CMSG_DATA(entry), &info, sizeof info);
+        }
+        ssize_t sent;
+        do {
+            sent = ::sendmsg(m_fd, &message, MSG_NOSIGNAL);
+        } while (sent < 0 && errno == EINTR);
+        if (sent < 0) {
+            m_lastSend.errorText = std::strerror(errno);
+            return false;
+        }
+        m_lastSend.errorText.clear();
+        return static_cast<std::size_t>(sent) == size;
+    }
+
+    // Remembers the interface and local address a datagram from `sender` arrived on. Datagrams
+    // that came over loopback teach nothing: the routing table already leads back to them.
+    void LearnReplyPath(msghdr& message, Ipv4Address sender) {
+        for (cmsghdr* entry = CMSG_FIRSTHDR(&message); entry != nullptr;
+             entry = CMSG_NXTHDR(&message, entry)) {
+            if (entry->cmsg_level != IPPROTO_IP || entry->cmsg_type != IP_PKTINFO) {
+                continue;
+            }
+            in_pktinfo info;
+            std::memcpy(&info, CMSG_DATA(entry), sizeof info);
+            const PosixReplyPaths::Path path{static_cast<unsigned int>(info.ipi_ifindex),
+                                             ntohl(info.ipi_spec_dst.s_addr)};
+            std::lock_guard lock(m_paths->mutex);
+            auto known = m_paths->bySender.find(sender);
+            if (known != m_paths->bySender.end() &&
+                known->second.interfaceIndex == path.interfaceIndex &&
+                known->second.localAddress == path.localAddress) {
+                return;
+            }
+            if (IsLoopbackInterface(path.interfaceIndex)) {
+                if (known != m_paths->bySender.end()) {
+                    m_paths->bySender.erase(known);
+                }
+                return;
+            }
+            if (known == m_paths->bySender.end() && m_paths->bySender.size() >= kMaxReplyPaths) {
+                m_paths->bySender.clear();
+            }
+            m_paths->bySender[sender] = path;
+            return;
+        }
+    }
+
+    std::optional<PosixReplyPaths::Path> ReplyPathTo(Ipv4Address address) const {
+        std::lock_guard lock(m_paths->mutex);
+        const auto known = m_paths->bySender.find(address);
+        if (known == m_paths->bySender.end()) {
+            return std::nullopt;
+        }
+        return known->second;
+    }
+
+    void ForgetReplyPath(Ipv4Address address) {
+        std::lock_guard lock(m_paths->mutex);
+        m_paths->bySender.erase(address);
+    }
+
+    static bool IsLoopbackInterface(unsigned int index) {
+        char name[IF_NAMESIZE] = {};
+        if (::if_indextoname(index, name) == nullptr) {
+            return false;
+        }
+        const int probe = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (probe < 0) {
+            return false;
+        }
+        ifreq request{};
+        std::memcpy(request.ifr_name, name, sizeof name);
+        const bool loopback =
+            ::ioctl(probe, SIOCGIFFLAGS, &request) == 0 && (request.ifr_flags & IFF_LOOPBACK) != 0;
+        ::close(probe);
+        return loopback;
+    }
+
     void DiscardDatagram() {
         std::uint8_t ignored;
         while (::recv(m_fd, &ignored, 0, MSG_DONTWAIT) < 0 && errno == EINTR) {
@@ -172,6 +362,7 @@ class PosixUdpSocket final : public UdpSocket {
 
     int m_fd;
     std::shared_ptr<PosixNetworkState> m_state;
+    std::shared_ptr<PosixReplyPaths> m_paths;
     SendReport m_lastSend;
 };
 
@@ -221,7 +412,9 @@ std::optional<Ipv4Address> ResolvedHostAddress() {
 
 }  // namespace
 
-PosixNetwork::PosixNetwork() : m_state(std::make_shared<PosixNetworkState>()) {}
+PosixNetwork::PosixNetwork()
+    : m_state(std::make_shared<PosixNetworkState>()),
+      m_replyPaths(std::make_shared<PosixReplyPaths>()) {}
 
 PosixNetwork::~PosixNetwork() = default;
 
@@ -244,7 +437,10 @@ std::unique_ptr<UdpSocket> PosixNetwork::OpenUdpSocket() {
     // dropping a printer's answer behind them. The kernel may cap the size; that is not an error.
     const int receiveBuffer = kReceiveBufferBytes;
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    return std::make_unique<PosixUdpSocket>(fd, state);
+    // Each datagram tells the interface it arrived on, so that probes can follow the reply.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    return std::make_unique<PosixUdpSocket>(fd, state, m_replyPaths);
 }
 
 void PosixNetwork::Shutdown() {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -79,9 +81,26 @@ TEST_F(PrinterSimLanTest, BroadcastReachesEveryPrinterOnceFromItsOwnAddress) {
     }
 }
 
-TEST_F(PrinterSimLanTest, BroadcastNeedsPermission) {
+// The limited broadcast is offered to vindle-op alone: vindle-peer is up but has no IPv4 address.
+TEST_F(PrinterSimLanTest, BroadcastNeedsPermissionAndItsReportNamesTheInterfaces) {
     const std::vector<std::uint8_t> request = RequestOfKind(1);
     EXPECT_FALSE(m_socket->SendTo(kLimitedBroadcast, kPrinterPort, request.data(), request.size()));
+    const SendReport refused = m_socket->LastSendReport();
+    EXPECT_EQ(refused.interfacesTried, 1);
+    EXPECT_TRUE(refused.interfacesSent.empty());
+    EXPECT_EQ(refused.interfacesFailed, std::vector<std::string>{"vindle-op"});
+    EXPECT_EQ(refused.errorText, std::strerror(EACCES));
+
+    ASSERT_TRUE(m_socket->EnableBroadcast());
+    ASSERT_TRUE(m_socket->SendTo(kLimitedBroadcast, kPrinterPort, request.data(), request.size()));
+    const SendReport sent = m_socket->LastSendReport();
+    EXPECT_EQ(sent.interfacesTried, 1);
+    EXPECT_EQ(sent.interfacesSent, std::vector<std::string>{"vindle-op"});
+    EXPECT_TRUE(sent.interfacesFailed.empty());
+    EXPECT_EQ(sent.errorText, "");
+
+    ASSERT_TRUE(m_socket->SendTo(kGood, kPrinterPort, request.data(), request.size()));
+    EXPECT_EQ(m_socket->LastSendReport().interfacesTried, 0);
 }
 
 TEST_F(PrinterSimLanTest, DirectedBroadcastReachesOnlyItsSubnet) {

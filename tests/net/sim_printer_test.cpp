@@ -1,4 +1,5 @@
 #include "tools/printer-sim/sim_printer.h"
+#include "tools/printer-sim/sim_safety.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +113,32 @@ TEST(SimPrinterGenerationTest, DirectedBroadcastAndAddressList) {
     EXPECT_EQ(DirectedBroadcastOf(printers[1]), Ip(198, 19, 255, 255));
     EXPECT_EQ(DirectedBroadcastOf(printers[2]), std::nullopt);
     EXPECT_EQ(ListAddresses(printers), "203.0.113.7/28\n198.18.0.30/15\n198.51.100.9/32\n");
+}
+
+// Outside the sandbox only the host's own addresses are answered; inside it the test ranges too,
+// and nothing else, however the namespace is wired.
+TEST(SimSafetyTest, AnswersLocalRequestersAndInsideTheSandboxOnlyTheTestRanges) {
+    const std::set<Ipv4Address> local = {Ip(127, 0, 0, 1), Ip(198, 51, 100, 10)};
+    for (bool sandbox : {false, true}) {
+        EXPECT_TRUE(MayAnswer(Ip(127, 0, 0, 9), local, sandbox));
+        EXPECT_TRUE(MayAnswer(Ip(198, 51, 100, 10), local, sandbox));
+        EXPECT_FALSE(MayAnswer(Ip(192, 0, 2, 1), local, sandbox));
+        EXPECT_FALSE(MayAnswer(Ip(10, 0, 0, 1), local, sandbox));
+        EXPECT_FALSE(MayAnswer(Ip(198, 20, 0, 1), local, sandbox));
+        EXPECT_FALSE(MayAnswer(Ip(203, 0, 114, 2), local, sandbox));
+    }
+    for (Ipv4Address remote : {Ip(198, 51, 100, 2), Ip(203, 0, 113, 2), Ip(198, 19, 255, 1)}) {
+        EXPECT_FALSE(MayAnswer(remote, local, false));
+        EXPECT_TRUE(MayAnswer(remote, local, true));
+    }
+}
+
+TEST(SimSafetyTest, SandboxNeedsItsMarkerAndOnlyTestAddresses) {
+    const std::set<Ipv4Address> sandboxed = {Ip(127, 0, 0, 1), Ip(198, 18, 0, 50)};
+    EXPECT_TRUE(IsSandboxNetwork("1", sandboxed));
+    EXPECT_FALSE(IsSandboxNetwork(nullptr, sandboxed));
+    EXPECT_FALSE(IsSandboxNetwork("0", sandboxed));
+    EXPECT_FALSE(IsSandboxNetwork("1", {Ip(198, 18, 0, 50), Ip(192, 168, 1, 20)}));
 }
 
 }  // namespace

@@ -18,7 +18,10 @@ constexpr const char* kUsage = R"(Usage: qarv-printer-sim (--config FILE | --pri
 Simulates printers that answer the discovery protocol on UDP (kinds 1, 2 and 3).
 Each printer answers from its own address; those addresses must exist on this
 host, so run it inside scripts/lan-sandbox (see its --help). Only requesters
-whose address belongs to this host are answered.
+whose address belongs to this host are answered; inside the sandbox
+(VINDLE_LAN_SANDBOX=1 and every address of the network namespace in the ranges
+below or loopback), requesters in 198.51.100.0/24, 203.0.113.0/24 and
+198.18.0.0/15 too, such as the operator behind a --link of the sandbox.
 
   --config FILE      printers from FILE (format below)
   --printers N       N printers (1-200) from 198.51.100.10 upwards, /24, with
@@ -28,7 +31,8 @@ whose address belongs to this host are answered.
   --bind ADDRESS     local address to bind (default 0.0.0.0; a broadcast
                      reaches the printers only when bound to 0.0.0.0)
   --list-addresses   print each printer's ADDRESS/PREFIX, one a line, and exit
-  --verbose          log every request and reply to standard error
+  --verbose          log every request (with the interface it came in on) and
+                     reply to standard error
   --flood            at the first kind-1 request, also send a burst of junk
                      datagrams to its sender (address and port), from the
                      printers' addresses in turn, while the printers go on

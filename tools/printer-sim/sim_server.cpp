@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,6 +14,7 @@
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <optional>
@@ -22,6 +24,7 @@
 
 #include "platform/ipv4_text.h"
 #include "tools/printer-sim/sim_reply.h"
+#include "tools/printer-sim/sim_safety.h"
 
 namespace vindle::sim {
 
@@ -184,7 +187,12 @@ class Server {
     }
 
     void WarnAboutMissingAddresses() {
-        m_localAddresses = ReadLocalAddresses();
+        RefreshLocalAddresses();
+        if (m_insideSandbox) {
+            Log("qarv-printer-sim: inside the LAN sandbox: requesters in "
+                "198.51.100.0/24, 203.0.113.0/24 and 198.18.0.0/15 are answered "
+                "too\n");
+        }
         for (const SimPrinter& printer : m_printers) {
             if (!IsLocal(printer.address)) {
                 std::fprintf(stderr,
@@ -199,12 +207,17 @@ class Server {
         return IsLoopback(address) || m_localAddresses.count(address) != 0;
     }
 
+    void RefreshLocalAddresses() {
+        m_localAddresses = ReadLocalAddresses();
+        m_insideSandbox = IsSandboxNetwork(std::getenv("VINDLE_LAN_SANDBOX"), m_localAddresses);
+    }
+
     // Addresses may be added after start-up; look again before refusing a requester.
-    bool IsLocalRefreshed(Ipv4Address address) {
-        if (!IsLocal(address)) {
-            m_localAddresses = ReadLocalAddresses();
+    bool MayAnswerRefreshed(Ipv4Address requester) {
+        if (!MayAnswer(requester, m_localAddresses, m_insideSandbox)) {
+            RefreshLocalAddresses();
         }
-        return IsLocal(address);
+        return MayAnswer(requester, m_localAddresses, m_insideSandbox);
     }
 
     void HandleDatagram() {
@@ -224,12 +237,17 @@ class Server {
         }
 
         std::optional<Ipv4Address> destination;
+        char interfaceName[IF_NAMESIZE] = "?";
         for (cmsghdr* entry = CMSG_FIRSTHDR(&message); entry != nullptr;
              entry = CMSG_NXTHDR(&message, entry)) {
             if (entry->cmsg_level == IPPROTO_IP && entry->cmsg_type == IP_PKTINFO) {
                 in_pktinfo info;
                 std::memcpy(&info, CMSG_DATA(entry), sizeof info);
                 destination = ntohl(info.ipi_addr.s_addr);
+                if (::if_indextoname(static_cast<unsigned int>(info.ipi_ifindex), interfaceName) ==
+                    nullptr) {
+                    std::strcpy(interfaceName, "?");
+                }
             }
         }
         const Ipv4Address requester = ntohl(from.sin_addr.s_addr);
@@ -241,13 +259,14 @@ class Server {
             return;
         }
         const std::string target = FormatIpv4(*destination);
-        if (!IsLocalRefreshed(requester)) {
-            Log("ignored kind %d from %s: not an address of this host\n", request->kind,
-                origin.c_str());
+        if (!MayAnswerRefreshed(requester)) {
+            Log("ignored kind %d from %s on %s: %s\n", request->kind, origin.c_str(), interfaceName,
+                m_insideSandbox ? "outside this host and the test ranges"
+                                : "not an address of this host");
             return;
         }
-        Log("kind %d seq %02x from %s to %s\n", request->kind, request->head[1], origin.c_str(),
-            target.c_str());
+        Log("kind %d seq %02x from %s to %s on %s\n", request->kind, request->head[1],
+            origin.c_str(), target.c_str(), interfaceName);
 
         const Clock::time_point now = Clock::now();
         if (request->kind == 1 && m_options.flood.enabled && !m_floodStarted &&
@@ -403,6 +422,7 @@ class Server {
     std::vector<std::uint8_t> m_buffer;
     std::vector<PendingReply> m_pending;
     std::set<Ipv4Address> m_localAddresses;
+    bool m_insideSandbox = false;
     int m_fd = -1;
 
     bool m_floodStarted = false;

@@ -17,8 +17,9 @@ struct ServerOptions {
 };
 
 // Answers requests until SIGINT or SIGTERM; returns the process exit status. Requests from
-// addresses that are not this host's own are never answered, so replies stay on the host (or
-// inside the network namespace it runs in). So does a flood burst, which goes to such a requester.
+// addresses that are not this host's own are answered only inside the LAN sandbox, and there only
+// from the test ranges (see sim_safety.h), so replies stay on the host or inside the sandbox. So
+// does a flood burst, which goes to such a requester.
 int RunServer(const std::vector<SimPrinter>& printers, const ServerOptions& options);
 
 }  // namespace vindle::sim

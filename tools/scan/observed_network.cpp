@@ -15,6 +15,8 @@ class ObservedSocket : public ForwardingUdpSocket {
         const bool sent = ForwardingUdpSocket::SendTo(address, port, data, size);
         if (sent) {
             ++m_network.m_sendsDone;
+        } else {
+            m_network.NoteFailedSend(address, LastSendReport());
         }
         return sent;
     }
@@ -35,6 +37,43 @@ std::unique_ptr<UdpSocket> ObservedNetwork::OpenUdpSocket() {
         return nullptr;
     }
     return std::make_unique<ObservedSocket>(*this, std::move(socket));
+}
+
+void ObservedNetwork::NoteFailedSend(Ipv4Address address, const SendReport& report) {
+    std::lock_guard lock(m_failureMutex);
+    m_lastFailure = report;
+    m_lastFailureWasBroadcast = address == kLimitedBroadcast;
+}
+
+std::string ObservedNetwork::UnusableReason() const {
+    if (m_openFailed) {
+        return "no UDP socket could be opened";
+    }
+    std::lock_guard lock(m_failureMutex);
+    if (!m_lastFailure) {
+        return "no request could be sent";
+    }
+    std::string reason = "no request could be sent (" +
+                         (m_lastFailure->errorText.empty() ? std::string("no reason given")
+                                                           : m_lastFailure->errorText) +
+                         ")";
+    if (!m_lastFailureWasBroadcast) {
+        return reason;
+    }
+    if (m_lastFailure->interfacesTried == 0) {
+        return reason +
+               "; interfaces tried: none (no interface other than loopback is up, "
+               "broadcast-capable and has an IPv4 address)";
+    }
+    reason += "; interfaces tried:";
+    const char* separator = " ";
+    for (const auto* names : {&m_lastFailure->interfacesSent, &m_lastFailure->interfacesFailed}) {
+        for (const std::string& name : *names) {
+            reason += separator + name;
+            separator = ", ";
+        }
+    }
+    return reason;
 }
 
 bool ObservedNetwork::Unusable() const {

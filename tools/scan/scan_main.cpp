@@ -231,8 +231,8 @@ int main(int argc, char** argv) {
         return status == kExitSearched ? kExitInterrupted : status;
     }
     if (network.Unusable()) {
-        std::cerr << "qarv-vindle-scan: the network cannot be used (no socket, or no request "
-                     "could be sent)\n";
+        std::cerr << "qarv-vindle-scan: the network cannot be used: " << network.UnusableReason()
+                  << "\n";
         return kExitNetworkUnusable;
     }
     return PrintOrFail(vindle::FormatRows(options.format, CollectRows(list)));
