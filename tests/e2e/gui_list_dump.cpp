@@ -60,6 +60,8 @@ int main(int argc, char** argv) {
                         {"serial", item->text(3).toStdString()}});
     }
     std::printf("%s\n", rows.dump(2).c_str());
+    // How the window says the search ended, for tests that check the outcome.
+    std::fprintf(stderr, "status line: %s\n", window.StatusText().toStdString().c_str());
     window.close();
     window.FinishSearch();
     return 0;

@@ -106,6 +106,7 @@ class LinkedLanTest(unittest.TestCase):
     def test_printer_on_a_link_without_gateway_is_listed(self):
         self.search([("198.51.100.2/24", [conf_line(P10)])])
         self.assert_listed([P10])
+        self.assertRegex(self.read("gui.err"), r"status line: 1 printer found in \d+\.\d s")
 
     def test_every_link_is_searched_and_probes_leave_by_the_reply_link(self):
         # The default route leads out of the first link; the second holds a printer in the
@@ -123,6 +124,9 @@ class LinkedLanTest(unittest.TestCase):
             SEARCHES.replace("$1", "$0").replace("$2", "$1").replace("'", "") + "' \"$1\" \"$2\""
         self.search([("198.51.100.2/24", [conf_line(P10)])], searches=only_loopback)
         self.assertEqual(self.rows("gui"), [])
+        # The window does not look like "no printer here": it says why nothing was searched.
+        self.assertIn("status line: The search request could not be sent: Network is unreachable",
+                      self.read("gui.err"))
         self.assertEqual(self.read("scan.status").strip(), "4")
         self.assertEqual(self.read("scan.json"), "")
         self.assertIn("no request could be sent (Network is unreachable); interfaces tried: none",
