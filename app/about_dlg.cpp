@@ -3,8 +3,11 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <string>
+
 #include "app/window_icon.h"
 #include "platform/qt/dialog_units.h"
+#include "vindle_version.h"
 
 namespace {
 
@@ -27,15 +30,15 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
 
     const struct {
         const char* name;
-        const char* text;
+        std::string text;
         int y;
     } lines[] = {
         {"aboutProduct", "Qarv Vindle LAN Setup Utility", 12},
-        {"aboutVersion", "Version 1.1", 24},
+        {"aboutVersion", "Version " + std::string(vindle::kVersionText), 24},
         {"aboutNotice", "Finds printers on your network.", 36},
     };
     for (const auto& line : lines) {
-        auto* label = new QLabel(QString::fromLatin1(line.text), this);
+        auto* label = new QLabel(QString::fromStdString(line.text), this);
         label->setObjectName(QString::fromLatin1(line.name));
         label->setTextFormat(Qt::PlainText);
         label->setGeometry(units.ToPixels(46, line.y, 146, 8));

@@ -6,11 +6,12 @@
 #include "app/window_icon.h"
 #include "platform/posix/posix_network.h"
 #include "settings/user_settings_folder.h"
+#include "vindle_version.h"
 
 CQarvVindleApp::CQarvVindleApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("qarv-vindle"));
     setApplicationDisplayName(QStringLiteral("Qarv Vindle"));
-    setApplicationVersion(QStringLiteral("1.1"));
+    setApplicationVersion(QString::fromLatin1(vindle::kVersionText));
     setDesktopFileName(QStringLiteral("qarv-vindle"));
     setWindowIcon(vindle::WindowIcon());
 }

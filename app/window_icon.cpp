@@ -13,11 +13,17 @@ static void RegisterIconResources() {
 namespace vindle {
 
 QIcon WindowIcon() {
-    RegisterIconResources();
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        icon.addFile(QStringLiteral(":/icons/qarv_vindle_%1.png").arg(size), QSize(size, size));
-    }
+    // Built once and shared: each size is decoded the first time something draws it, and only
+    // then.
+    static const QIcon icon = [] {
+        RegisterIconResources();
+        QIcon sizes;
+        for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+            sizes.addFile(QStringLiteral(":/icons/qarv_vindle_%1.png").arg(size),
+                          QSize(size, size));
+        }
+        return sizes;
+    }();
     return icon;
 }
 

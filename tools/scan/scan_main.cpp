@@ -28,6 +28,7 @@
 #include "tools/scan/interrupt_watcher.h"
 #include "tools/scan/observed_network.h"
 #include "tools/scan/scan_options.h"
+#include "vindle_version.h"
 
 namespace {
 
@@ -168,7 +169,8 @@ int main(int argc, char** argv) {
         return PrintOrFail(kUsage);
     }
     if (options.action == vindle::ScanOptions::Action::Version) {
-        return PrintOrFail("Qarv Vindle LAN Setup Utility\nVersion 1.1\n");
+        return PrintOrFail("Qarv Vindle LAN Setup Utility\nVersion " +
+                           std::string(vindle::kVersionText) + "\n");
     }
 
     vindle::PosixNetwork posixNetwork;
