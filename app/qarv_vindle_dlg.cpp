@@ -305,8 +305,8 @@ QString CQarvVindleDlg::StatusText() const {
     return m_statusLine->text();
 }
 
-int CQarvVindleDlg::ListUpdateCalls() const {
-    return m_listMirror->PostedCalls();
+int CQarvVindleDlg::QueuedCallsFromWorkers() const {
+    return m_listMirror->PostedCalls() + m_searchObserver->PostedCalls();
 }
 
 void CQarvVindleDlg::OnBrowse() {

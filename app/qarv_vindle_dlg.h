@@ -59,8 +59,10 @@ class CQarvVindleDlg : public QDialog {
     QString StatusText() const;
     // How the last search ended; nothing before the first one has ended.
     const std::optional<vindle::SearchOutcome>& LastOutcome() const { return m_lastOutcome; }
-    // Queued calls the list's copy made to the GUI thread so far (one per run of row changes).
-    int ListUpdateCalls() const;
+    // Calls the search workers queued to the GUI thread so far: one per run of row changes and
+    // one per progress report, whatever the number of rows. (Each search also makes one blocking
+    // call, to enable "Retrieve".)
+    int QueuedCallsFromWorkers() const;
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -8,7 +8,7 @@
 
 #include "bench/instant_network.h"
 #include "bench/timing_network.h"
-#include "discovery/broadcast_search.h"
+#include "discovery/search_steps.h"
 #include "discovery/protocol.h"
 #include "fakes/fake_control.h"
 #include "fakes/fake_list_view.h"
@@ -116,7 +116,6 @@ TEST(InstantNetworkTest, RepliesAsAPrinterSoTheDeviceIsListedComplete) {
     ScopedTempDir directory;
     WriteFile(directory.Path() / kSettingsFileName,
               "[BroadCast]\nStatus=Enabled\n[SearchSpecifiedAddress]\nStatus=Disabled\n");
-    ResetDiscoveryStateForTesting();
 
     InstantNetwork network;
     InstantNetwork::Printer printer;
@@ -129,21 +128,24 @@ TEST(InstantNetworkTest, RepliesAsAPrinterSoTheDeviceIsListedComplete) {
     FakeListView list;
     list.AppendRow({"198.18.0.9", "", "", ""});
     FakeControl retrieve(false);
+    RequestState requests;
     SearchContext context;
     context.listControl = &list;
     context.retrieveButton = &retrieve;
     context.network = &network;
-    auto search = network.OpenSearchSocket();
-    search->Queue(InstantNetwork::BuildReply(printer, g_discoveryRequest), printer.address);
+    context.requests = &requests;
+    std::unique_ptr<InstantNetwork::Socket> ownSocket = network.OpenSearchSocket();
+    InstantNetwork::Socket* search = ownSocket.get();
+    context.socket = std::move(ownSocket);
+    search->Queue(InstantNetwork::BuildReply(printer, requests.discoveryRequest), printer.address);
 
     EXPECT_EQ(search->WaitReadable({6, 0}), 1);
-    EXPECT_EQ(ReceiveOneReply(context, *search, 1, false, 0), 1);
+    EXPECT_EQ(ReceiveOneReply(context, 1, false, 0), 1);
     EXPECT_EQ(search->WaitReadable({6, 0}), 0);
     ASSERT_EQ(list.ItemCount(), 2);
     const auto rows = list.Rows();
     EXPECT_EQ(rows[0].texts, (std::array<std::string, 4>{"198.18.0.5", "02:1a:2b:0c:4d:5e",
                                                          "QV-2200", "QV22A000117"}));
-    ResetDiscoveryStateForTesting();
 }
 
 }  // namespace

@@ -5,10 +5,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "bench/instant_network.h"
-#include "discovery/broadcast_search.h"
+#include "discovery/search_steps.h"
 #include "discovery/protocol.h"
 #include "discovery/search_context.h"
 #include "fakes/fake_control.h"
@@ -43,7 +44,6 @@ void BM_AcceptedReply(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     ScopedTempDir directory;
     WriteBroadcastSettings(directory);
-    ResetDiscoveryStateForTesting();
 
     FakeListView list;
     for (int row = 0; row < rows; ++row) {
@@ -63,19 +63,23 @@ void BM_AcceptedReply(benchmark::State& state) {
     const int expectedRow = rows / 2;
 
     FakeControl retrieve(false);
+    RequestState requests;
     SearchContext context;
     context.listControl = &list;
     context.retrieveButton = &retrieve;
     context.network = &network;
-    auto searchSocket = network.OpenSearchSocket();
+    context.requests = &requests;
+    std::unique_ptr<InstantNetwork::Socket> ownSocket = network.OpenSearchSocket();
+    InstantNetwork::Socket* searchSocket = ownSocket.get();
+    context.socket = std::move(ownSocket);
 
     for (auto _ : state) {
         state.PauseTiming();
-        searchSocket->Queue(InstantNetwork::BuildReply(printer, g_discoveryRequest),
+        searchSocket->Queue(InstantNetwork::BuildReply(printer, requests.discoveryRequest),
                             printer.address);
         state.ResumeTiming();
 
-        const int read = ReceiveOneReply(context, *searchSocket, 1, false, 0);
+        const int read = ReceiveOneReply(context, 1, false, 0);
 
         state.PauseTiming();
         if (read != 1 || list.ItemCount() != rows + 1 ||
@@ -85,11 +89,10 @@ void BM_AcceptedReply(benchmark::State& state) {
         }
         list.DeleteItem(expectedRow);
         std::memset(context.deviceSlots, 0, sizeof context.deviceSlots);
-        g_deviceCount = 0;
-        g_slotCursor = 0;
+        context.deviceCount = 0;
+        context.slotCursor = 0;
         state.ResumeTiming();
     }
-    ResetDiscoveryStateForTesting();
     state.counters["rows"] = rows;
 }
 BENCHMARK(BM_AcceptedReply)->Arg(20)->Arg(200)->Arg(2000)->Unit(benchmark::kMicrosecond);

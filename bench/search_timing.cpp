@@ -16,11 +16,13 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -29,6 +31,7 @@
 #include "app/qarv_vindle_dlg.h"
 #include "bench/timing_network.h"
 #include "discovery/broadcast_search.h"
+#include "discovery/protocol.h"
 #include "platform/memory_list_view.h"
 #include "platform/posix/posix_network.h"
 
@@ -46,6 +49,10 @@ struct Options {
 struct Outcome {
     Clock::duration wall{};
     int rows = 0;
+    // The window only: calls the worker queued to the GUI thread, and the longest time the GUI
+    // thread went without handling an event during the search.
+    int queuedCalls = 0;
+    double longestStallMs = 0;
 };
 
 double Milliseconds(Clock::duration duration) {
@@ -90,14 +97,31 @@ Outcome SearchInWindow(vindle::Network& network) {
     }
     SearchEndWatcher watcher(retrieve);
     Clock::time_point start{};
+    // A heartbeat on the GUI thread: the longest gap between two beats during the search is how
+    // long the window could not handle an event.
+    QTimer heartbeat;
+    heartbeat.setTimerType(Qt::PreciseTimer);
+    heartbeat.setInterval(1);
+    Clock::time_point lastBeat{};
+    Clock::duration longestGap{};
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        const Clock::time_point now = Clock::now();
+        longestGap = std::max(longestGap, now - lastBeat);
+        lastBeat = now;
+    });
     // The click comes once the window has been shown and painted, as an operator's would.
     QTimer::singleShot(kSettleMs, &window, [&] {
         watcher.Arm();
         start = Clock::now();
+        lastBeat = start;
+        heartbeat.start();
         retrieve->click();
     });
     QCoreApplication::exec();
-    Outcome outcome{watcher.End() - start, list->topLevelItemCount()};
+    heartbeat.stop();
+    const int queuedCalls = window.QueuedCallsFromWorkers();
+    Outcome outcome{watcher.End() - start, list->topLevelItemCount(), queuedCalls,
+                    Milliseconds(longestGap)};
     window.close();
     window.FinishSearch();
     return outcome;
@@ -134,15 +158,17 @@ class EndSignal : public vindle::Control {
 Outcome SearchInMemory(vindle::Network& network) {
     vindle::MemoryListView list;
     EndSignal retrieve;
-    auto* context = new vindle::SearchContext{};
+    vindle::RequestState requests;
+    auto context = std::make_unique<vindle::SearchContext>();
     context->listControl = &list;
     context->retrieveButton = &retrieve;
     context->network = &network;
+    context->requests = &requests;
     const Clock::time_point start = Clock::now();
-    std::thread worker(vindle::BroadcastSearchThread, context);
+    std::thread worker(vindle::BroadcastSearchThread, std::move(context));
     const Clock::time_point end = retrieve.WaitForEnd();
     worker.join();
-    return Outcome{end - start, list.ItemCount()};
+    return Outcome{end - start, list.ItemCount(), 0, 0};
 }
 
 bool ParseArguments(int argc, char** argv, Options& options) {
@@ -209,11 +235,12 @@ int main(int argc, char** argv) {
         "{\"list\": \"%s\", \"rows\": %d, \"search_replies\": %d, \"probe_round_trips\": %zu, "
         "\"probe_timeouts\": %d, \"wall_ms\": %.3f, \"floor_ms\": %.3f, "
         "\"round_trip_sum_ms\": %.3f, \"median_round_trip_ms\": %.4f, "
-        "\"last_quiet_wait_ms\": %.3f, \"overhead_ms\": %.3f}\n",
+        "\"last_quiet_wait_ms\": %.3f, \"overhead_ms\": %.3f, \"queued_gui_calls\": %d, "
+        "\"longest_gui_stall_ms\": %.3f}\n",
         options.window ? "window" : "memory", outcome.rows, summary.searchReplies,
         summary.probeRoundTrips.size(), summary.probeTimeouts, Milliseconds(outcome.wall),
         Milliseconds(floor.total), Milliseconds(floor.roundTripSum),
         Milliseconds(floor.medianRoundTrip), Milliseconds(summary.lastQuietWait),
-        Milliseconds(outcome.wall - floor.total));
+        Milliseconds(outcome.wall - floor.total), outcome.queuedCalls, outcome.longestStallMs);
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 #include "discovery/search_observer.h"
@@ -22,10 +23,14 @@ class QtSearchObserver final : public SearchObserver {
     // GUI thread only.
     void Detach() { m_gate.Detach(); }
 
+    // Queued calls made to the GUI thread so far.
+    int PostedCalls() const { return m_postedCalls.load(); }
+
   private:
     ProgressHandler m_onProgress;
     EndHandler m_onEnd;
     GuiThreadGate m_gate;
+    std::atomic<int> m_postedCalls{0};
 };
 
 }  // namespace vindle

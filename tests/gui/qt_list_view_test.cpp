@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "gui_test_support.h"
+#include "platform/memory_list_view.h"
+#include "platform/qt/qt_list_mirror.h"
 
 namespace vindle {
 namespace {
@@ -179,6 +181,37 @@ TEST(QtListViewLifetimeTest, AdapterOutlivesItsWidget) {
     EXPECT_EQ(list.ItemCount(), 0);
     EXPECT_EQ(list.InsertItem(0, "r1"), -1);
     EXPECT_EQ(list.ItemText(0, 0), "");
+}
+
+}  // namespace
+}  // namespace vindle
+
+namespace vindle {
+namespace {
+
+TEST_F(QtListViewTest, MirrorShowsRowsChangedOnAWorkerWithOneQueuedCallPerRun) {
+    MemoryListView rows;
+    QtListMirror mirror(rows, m_list);
+    // The worker changes 50 rows while this thread handles no events: one queued call in all,
+    // and the worker never waits for this thread.
+    std::thread worker([&] {
+        rows.DeleteAllItems();
+        for (int i = 0; i < 50; ++i) {
+            const int row = rows.InsertItem(0, "198.51.100." + std::to_string(i));
+            rows.SetItemText(row, 3, "SN" + std::to_string(i));
+        }
+        rows.DeleteItem(49);
+    });
+    worker.join();
+    EXPECT_EQ(mirror.PostedCalls(), 1);
+    EXPECT_EQ(m_tree.topLevelItemCount(), 0);
+
+    ASSERT_TRUE(test::ProcessEventsUntil([&] { return m_tree.topLevelItemCount() == 49; }));
+    for (int row = 0; row < 49; ++row) {
+        EXPECT_EQ(m_list.ItemText(row, 0), rows.ItemText(row, 0));
+        EXPECT_EQ(m_list.ItemText(row, 3), rows.ItemText(row, 3));
+    }
+    EXPECT_EQ(mirror.PostedCalls(), 1);
 }
 
 }  // namespace
