@@ -44,11 +44,16 @@ QFont TitleFont() {
     QFont font(QStringLiteral("Times New Roman"));
     font.setStyleHint(QFont::Serif);
     font.setWeight(QFont::Normal);
-    for (int pixels = kTitleCellHeight; pixels > 1; --pixels) {
-        font.setPixelSize(pixels);
-        if (QFontMetrics(font).height() <= kTitleCellHeight) {
-            break;
-        }
+    // The cell grows in proportion to the size: one measurement gives the size to try, and each
+    // size measured loads a font, so the search downwards is short.
+    font.setPixelSize(kTitleCellHeight);
+    const int cellAtFull = QFontMetrics(font).height();
+    int pixels = cellAtFull > kTitleCellHeight
+                     ? kTitleCellHeight * kTitleCellHeight / cellAtFull
+                     : kTitleCellHeight;
+    font.setPixelSize(pixels);
+    while (pixels > 1 && QFontMetrics(font).height() > kTitleCellHeight) {
+        font.setPixelSize(--pixels);
     }
     return font;
 }

@@ -13,12 +13,13 @@ static void RegisterIconResources() {
 namespace vindle {
 
 QIcon WindowIcon() {
-    // Built once and shared: each size is decoded the first time something draws it, and only
-    // then.
+    // Built once and shared. Only the sizes a window's frame and the About box show: every size
+    // given here is decoded and sent to the X server when the window appears. The larger ones
+    // are for the desktop's menus and come from the installed theme icons.
     static const QIcon icon = [] {
         RegisterIconResources();
         QIcon sizes;
-        for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        for (const int size : {16, 24, 32, 48}) {
             sizes.addFile(QStringLiteral(":/icons/qarv_vindle_%1.png").arg(size),
                           QSize(size, size));
         }

@@ -255,6 +255,8 @@ def main():
     parser.add_argument("--startup-runs", type=int, default=9)
     parser.add_argument("--log", required=True)
     parser.add_argument("--markdown", help="also write the table as Markdown to this file")
+    parser.add_argument("--only", choices=("in_process", "searches", "startup"),
+                        help="run one group of benchmarks only")
     arguments = parser.parse_args()
     if os.environ.get("VINDLE_LAN_SANDBOX") != "1":
         sys.exit("run_bench.py runs real searches: start it through scripts/bench, "
@@ -269,7 +271,10 @@ def main():
         host = machine()
         load_at_start = os.getloadavg()[0]
         try:
-            for step in (bench.in_process, bench.searches, bench.startup):
+            steps = (bench.in_process, bench.searches, bench.startup)
+            for step in steps:
+                if arguments.only and step.__name__ != arguments.only:
+                    continue
                 print("bench: %s ..." % step.__name__.replace("_", " "), file=sys.stderr,
                       flush=True)
                 step()
