@@ -2,7 +2,7 @@
 
 #include "app/qarv_vindle_dlg.h"
 #include "app/window_icon.h"
-#include "platform/posix/posix_network.h"
+#include "platform/system_network.h"
 
 CQarvVindleApp::CQarvVindleApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("qarv-vindle"));
@@ -13,8 +13,8 @@ CQarvVindleApp::CQarvVindleApp(int& argc, char** argv) : QApplication(argc, argv
 }
 
 int CQarvVindleApp::InitInstance() {
-    vindle::PosixNetwork network;
-    CQarvVindleDlg dialog(network);
+    const std::unique_ptr<vindle::Network> network = vindle::MakeSystemNetwork();
+    CQarvVindleDlg dialog(*network);
     dialog.exec();
     // A search still running ends at once (its network is shut down); wait for its thread.
     dialog.FinishSearch();

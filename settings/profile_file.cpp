@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "settings/atomic_file.h"
+#include "platform/atomic_file.h"
 
 // The INI library is compiled here, header-only, with no character-set conversion: bytes are
 // kept as they are.
@@ -201,8 +201,30 @@ std::string ProfileDocument::Serialize() const {
     return text;
 }
 
+namespace {
+
+// The file is written with the line ends of the system's own tools (CRLF on Windows).
+std::string WithNativeLineEnds(std::string text) {
+    const std::string_view lineEnd = kNativeLineEnd;
+    if (lineEnd == "\n") {
+        return text;
+    }
+    std::string converted;
+    converted.reserve(text.size() + text.size() / 8);
+    for (const char c : text) {
+        if (c == '\n') {
+            converted += lineEnd;
+        } else {
+            converted += c;
+        }
+    }
+    return converted;
+}
+
+}  // namespace
+
 bool ProfileDocument::Commit() const {
-    return m_impl->readable && ReplaceFileContents(m_impl->path, Serialize());
+    return m_impl->readable && ReplaceFileContents(m_impl->path, WithNativeLineEnds(Serialize()));
 }
 
 std::string ReadProfileString(std::string_view section, std::string_view key,

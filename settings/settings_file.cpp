@@ -1,12 +1,10 @@
 #include "settings/settings_file.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,8 +67,9 @@ void WriteStatusPair(ProfileDocument& document, bool specified) {
 void EnsureSettingsFile() {
     // Only a file that is really absent gets the defaults: one that exists but cannot be opened
     // would otherwise be replaced and its settings lost.
-    struct stat st {};
-    if (stat(kSettingsFileName, &st) == 0 || errno != ENOENT) {
+    std::error_code error;
+    if (std::filesystem::status(kSettingsFileName, error).type() !=
+        std::filesystem::file_type::not_found) {
         return;
     }
     ProfileDocument document(kSettingsFileName);

@@ -1,12 +1,11 @@
 // qarv-vindle-scan: one search from the command line, with the settings file of the current
 // working directory, printing the devices in the order the main window would list them.
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -16,8 +15,9 @@
 #include "discovery/broadcast_search.h"
 #include "discovery/search_context.h"
 #include "discovery/specified_search.h"
+#include "platform/console.h"
 #include "platform/memory_list_view.h"
-#include "platform/posix/posix_network.h"
+#include "platform/system_network.h"
 #include "settings/settings_file.h"
 #include "tools/scan/device_row_format.h"
 #include "tools/scan/observed_network.h"
@@ -121,6 +121,7 @@ std::vector<vindle::DeviceRow> CollectRows(vindle::MemoryListView& list) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vindle::UseUnchangedStandardOutput();
     Options options;
     if (const int status = ParseArguments(argc, argv, options); status >= 0) {
         return status;
@@ -138,8 +139,8 @@ int main(int argc, char** argv) {
         return kExitNoSearchMode;
     }
 
-    vindle::PosixNetwork posixNetwork;
-    vindle::ObservedNetwork network(posixNetwork);
+    const std::unique_ptr<vindle::Network> systemNetwork = vindle::MakeSystemNetwork();
+    vindle::ObservedNetwork network(*systemNetwork);
     vindle::MemoryListView list;
     SearchEndSignal searchEnd;
 
@@ -152,7 +153,7 @@ int main(int argc, char** argv) {
                        context);
 
     // Progress on a terminal only: printers found and the quiet time that ends the search.
-    const bool showProgress = isatty(STDERR_FILENO) == 1;
+    const bool showProgress = vindle::StandardErrorIsTerminal();
     while (!searchEnd.WaitForEnd(std::chrono::milliseconds(200))) {
         if (showProgress) {
             const auto quiet =

@@ -1,4 +1,4 @@
-#include "settings/atomic_file.h"
+#include "platform/atomic_file.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -9,10 +9,14 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
 namespace vindle {
+
+const char kNativeLineEnd[] = "\n";
+
 namespace {
 
 constexpr int kMaxLinkHops = 40;
@@ -144,6 +148,14 @@ void SyncDirectory(const std::string& directory) {
     }
 }
 
+// Keeps the system's text for the current errno and fails.
+bool Failed(std::string* errorText, int error = errno) {
+    if (errorText != nullptr) {
+        *errorText = std::strerror(error);
+    }
+    return false;
+}
+
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::string& contents, bool& exists) {
@@ -175,18 +187,25 @@ bool ReadWholeFile(const std::string& path, std::string& contents, bool& exists)
     return ok;
 }
 
-bool ReplaceFileContents(const std::string& path, std::string_view contents) {
+bool ReplaceFileContents(const std::string& path, std::string_view contents,
+                         std::string* errorText) {
     std::string target;
-    if (path.empty() || !ResolveLinks(path, target)) {
-        return false;
+    if (path.empty()) {
+        return Failed(errorText, ENOENT);
+    }
+    if (!ResolveLinks(path, target)) {
+        return Failed(errorText);
     }
     struct stat old {};
     const bool exists = stat(target.c_str(), &old) == 0;
     if (!exists && errno != ENOENT) {
-        return false;
+        return Failed(errorText);
     }
-    if (exists && (!S_ISREG(old.st_mode) || !MayWrite(target, old))) {
-        return false;
+    if (exists && !S_ISREG(old.st_mode)) {
+        return Failed(errorText, EISDIR);
+    }
+    if (exists && !MayWrite(target, old)) {
+        return Failed(errorText, EACCES);
     }
 
     // A renamed file belongs to whoever made it; only root can hand it back to another owner, so
@@ -199,7 +218,11 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents) {
     std::string tempPath;
     const int fd = keepsOwner && directoryWritable ? CreateTempBeside(target, tempPath) : -1;
     if (fd < 0) {
-        return exists && RewriteInPlace(target, contents);
+        const int createError = directoryWritable ? errno : EACCES;
+        if (!exists) {
+            return Failed(errorText, createError);
+        }
+        return RewriteInPlace(target, contents) || Failed(errorText);
     }
 
     bool ok = true;
@@ -213,8 +236,9 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents) {
     ok = close(fd) == 0 && ok;
     ok = ok && rename(tempPath.c_str(), target.c_str()) == 0;
     if (!ok) {
+        const int error = errno;
         unlink(tempPath.c_str());
-        return false;
+        return Failed(errorText, error);
     }
     SyncDirectory(directory);
     return true;

@@ -5,12 +5,17 @@
 
 namespace vindle {
 
+// Line end of text files as the system's own tools write them: "\n" on POSIX, "\r\n" on Windows.
+extern const char kNativeLineEnd[];
+
 // Reads the whole file at `path` into `contents`. A missing file reads as empty and counts as
 // success; any other failure (a folder, no read permission) returns false.
 bool ReadWholeFile(const std::string& path, std::string& contents, bool& exists);
 
 // Replaces the file at `path` with `contents` so that a reader sees either the old or the new
-// file and a crash never leaves half of it:
+// file and a crash never leaves half of it. On failure `errorText`, when given, receives the
+// system's text for the step that failed.
+// On POSIX:
 // - a symbolic link is followed, and its target is replaced;
 // - the new file is written beside the old one, flushed to disk and renamed over it, keeping the
 //   old file's permission bits (a new file gets 0666 less the umask);
@@ -18,6 +23,10 @@ bool ReadWholeFile(const std::string& path, std::string& contents, bool& exists)
 //   is never replaced: the call fails and the file stays as it was;
 // - when no new file can be made in the folder but the old file is writable, it is rewritten in
 //   place.
-bool ReplaceFileContents(const std::string& path, std::string_view contents);
+// On Windows the new file is moved over the old one in one step (MoveFileExW, write-through); a
+// file with the read-only attribute is never replaced; links are not followed.
+// On both, temporary files that saves of processes no longer running left behind are removed.
+bool ReplaceFileContents(const std::string& path, std::string_view contents,
+                         std::string* errorText = nullptr);
 
 }  // namespace vindle

@@ -1,0 +1,19 @@
+#pragma once
+
+namespace vindle {
+
+// What a command-line program asks of its console.
+
+// True when standard error is a terminal (a console window), where progress may be shown.
+bool StandardErrorIsTerminal();
+
+// Standard output carries the program's bytes unchanged: on Windows "\n" is not turned into
+// "\r\n", so output is the same on every system.
+void UseUnchangedStandardOutput();
+
+// From now on the user's interrupt (Ctrl+C; on POSIX also SIGINT from elsewhere) no longer ends
+// the program but is noted for InterruptRequested(). Call it before starting other threads.
+void CatchInterrupts();
+bool InterruptRequested();
+
+}  // namespace vindle

@@ -1,0 +1,39 @@
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+
+#include "platform/console.h"
+
+namespace vindle {
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+void NoteInterrupt(int) {
+    g_interrupted.store(true);
+}
+
+}  // namespace
+
+bool StandardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
+void UseUnchangedStandardOutput() {}
+
+void CatchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = NoteInterrupt;
+    sigemptyset(&action.sa_mask);
+    // Restarted calls: a wait must not end early because of the interrupt.
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool InterruptRequested() {
+    return g_interrupted.load();
+}
+
+}  // namespace vindle

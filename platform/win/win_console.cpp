@@ -1,0 +1,45 @@
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "platform/console.h"
+
+namespace vindle {
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+// Runs on a thread the system starts for the event; TRUE keeps the process alive.
+BOOL WINAPI NoteInterrupt(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        g_interrupted.store(true);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+bool StandardErrorIsTerminal() {
+    // A console, not merely a character device such as NUL.
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void UseUnchangedStandardOutput() {
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+}
+
+void CatchInterrupts() {
+    SetConsoleCtrlHandler(NoteInterrupt, TRUE);
+}
+
+bool InterruptRequested() {
+    return g_interrupted.load();
+}
+
+}  // namespace vindle
