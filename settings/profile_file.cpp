@@ -193,6 +193,8 @@ std::string WithoutBlankLines(const std::string& text) {
 std::string ProfileDocument::Serialize() const {
     std::string saved;
     m_impl->ini.Save(saved);
+    // The library ends lines with CRLF when built for Windows; the text is LF until Commit().
+    std::erase(saved, '\r');
     std::string text = WithoutBlankLines(saved);
     if (!m_impl->trailer.empty()) {
         text += m_impl->trailer;

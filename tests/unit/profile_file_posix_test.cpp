@@ -36,12 +36,12 @@ int CountEntries(const fs::path& folder) {
     return entries;
 }
 
-class ProfileFileTest : public ::testing::Test {
+class ProfileFilePosixTest : public ::testing::Test {
   protected:
     ScopedTempDir m_dir;
 };
 
-TEST_F(ProfileFileTest, WritesGoThroughASymbolicLinkToItsTarget) {
+TEST_F(ProfileFilePosixTest, WritesGoThroughASymbolicLinkToItsTarget) {
     fs::create_directory("real");
     WriteFile("real/target.ini", "[S]\nK=old\n");
     fs::create_symlink("real/target.ini", kFile);
@@ -57,7 +57,7 @@ TEST_F(ProfileFileTest, WritesGoThroughASymbolicLinkToItsTarget) {
     EXPECT_EQ(ReadFile("real/created.ini"), "[S]\nK=v\n");
 }
 
-TEST_F(ProfileFileTest, ReplacementKeepsPermissionBitsAndLeavesNoTemporaryFile) {
+TEST_F(ProfileFilePosixTest, ReplacementKeepsPermissionBitsAndLeavesNoTemporaryFile) {
     WriteFile(kFile, "[S]\nK=old\n");
     fs::permissions(kFile, fs::perms(0640));
     const ino_t before = Inode(kFile);
@@ -67,7 +67,7 @@ TEST_F(ProfileFileTest, ReplacementKeepsPermissionBitsAndLeavesNoTemporaryFile) 
     EXPECT_EQ(CountEntries("."), 1);
 }
 
-TEST_F(ProfileFileTest, ReadOnlyFolderWithWritableFileIsRewrittenInPlace) {
+TEST_F(ProfileFilePosixTest, ReadOnlyFolderWithWritableFileIsRewrittenInPlace) {
     fs::create_directory("locked");
     WriteFile("locked/test.ini", "[S]\nK=a much longer old value\n");
     fs::permissions("locked", fs::perms(0555));
