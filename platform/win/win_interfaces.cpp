@@ -1,8 +1,10 @@
 #include "platform/win/win_interfaces.h"
 
-#include <iphlpapi.h>
+// Winsock first: the helper headers build on it.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include <iphlpapi.h>
 
 #include <cstring>
 

@@ -1,8 +1,10 @@
 #include "platform/win/win_network.h"
 
-#include <mswsock.h>
+// Winsock first: the extension header builds on it.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include <mswsock.h>
 
 #include <algorithm>
 #include <atomic>
