@@ -94,11 +94,8 @@ constexpr long long kMaxWaitSeconds = 1'000'000'000;
 // One select waits at most this long, then the deadline is checked again.
 constexpr long long kSliceMicroseconds = 1'000'000'000;
 
-// Where a sender's reply came in: the interface and our address on it.
-struct ArrivalPath {
-    ULONG interfaceIndex = 0;
-    IN_ADDR localAddress{};
-};
+// The interface a sender's datagram came in on; 0 for "the system's choice".
+using InterfaceIndex = ULONG;
 
 LPFN_WSARECVMSG FindReceiveMessage(SOCKET socket) {
     GUID id = WSAID_WSARECVMSG;
@@ -139,10 +136,9 @@ class WinUdpSocket final : public UdpSocket {
         if (address == kLimitedBroadcast) {
             return BroadcastOnEveryInterface(port, data, size);
         }
-        const auto path = m_arrivals.find(address);
-        const DWORD error = path != m_arrivals.end()
-                                ? SendOver(&path->second, address, port, data, size)
-                                : SendOver(nullptr, address, port, data, size);
+        const auto arrival = m_arrivals.find(address);
+        const DWORD error =
+            SendOver(arrival != m_arrivals.end() ? arrival->second : 0, address, port, data, size);
         if (error != 0) {
             m_lastSend.errorText = SystemErrorText(error);
         }
@@ -199,7 +195,7 @@ class WinUdpSocket final : public UdpSocket {
                     reinterpret_cast<char*>(m_datagram.data())};
         char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
         int received = -1;
-        std::optional<ArrivalPath> path;
+        std::optional<InterfaceIndex> arrival;
         if (m_receiveMessage != nullptr) {
             WSAMSG message{};
             message.name = reinterpret_cast<sockaddr*>(&from);
@@ -213,7 +209,7 @@ class WinUdpSocket final : public UdpSocket {
                 return -1;  // also WSAEMSGSIZE: a datagram cut short is never used
             }
             received = static_cast<int>(bytes);
-            path = ArrivalOf(message);
+            arrival = ArrivalOf(message);
         } else {
             int fromLength = sizeof from;
             received = ::recvfrom(m_socket, part.buf, static_cast<int>(part.len), 0,
@@ -227,8 +223,8 @@ class WinUdpSocket final : public UdpSocket {
         }
         std::memcpy(buffer, m_datagram.data(), static_cast<std::size_t>(received));
         sender = ntohl(from.sin_addr.s_addr);
-        if (path) {
-            m_arrivals[sender] = *path;
+        if (arrival) {
+            m_arrivals[sender] = *arrival;
         }
         return received;
     }
@@ -244,69 +240,58 @@ class WinUdpSocket final : public UdpSocket {
         return ::select(0, &readable, nullptr, nullptr, &none) == 1;
     }
 
-    static std::optional<ArrivalPath> ArrivalOf(WSAMSG& message) {
+    static std::optional<InterfaceIndex> ArrivalOf(WSAMSG& message) {
         for (WSACMSGHDR* header = WSA_CMSG_FIRSTHDR(&message); header != nullptr;
              header = WSA_CMSG_NXTHDR(&message, header)) {
             if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
                 IN_PKTINFO info{};
                 std::memcpy(&info, WSA_CMSG_DATA(header), sizeof info);
-                return ArrivalPath{info.ipi_ifindex, info.ipi_addr};
+                return info.ipi_ifindex;
             }
         }
         return std::nullopt;
     }
 
-    // Sends one datagram, out of the given interface from our address on it when `path` is set;
-    // returns 0 or the Winsock error.
-    DWORD SendOver(const ArrivalPath* path, Ipv4Address address, std::uint16_t port,
+    // Sends one datagram out of the given interface (0: where the routes say); returns 0 or the
+    // Winsock error. The interface is a socket option (IP_UNICAST_IF, which also steers the
+    // limited broadcast) set for each send, so one socket serves every interface.
+    DWORD SendOver(InterfaceIndex interfaceIndex, Ipv4Address address, std::uint16_t port,
                    const std::uint8_t* data, std::size_t size) {
+        if (interfaceIndex != m_sendInterface) {
+            const DWORD option = htonl(interfaceIndex);
+            if (::setsockopt(m_socket, IPPROTO_IP, IP_UNICAST_IF,
+                             reinterpret_cast<const char*>(&option), sizeof option) != 0) {
+                return static_cast<DWORD>(::WSAGetLastError());
+            }
+            m_sendInterface = interfaceIndex;
+        }
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_port = htons(port);
         to.sin_addr.s_addr = htonl(address);
-        WSABUF part{static_cast<ULONG>(size),
-                    const_cast<char*>(reinterpret_cast<const char*>(data))};
-        char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
-        WSAMSG message{};
-        message.name = reinterpret_cast<sockaddr*>(&to);
-        message.namelen = sizeof to;
-        message.lpBuffers = &part;
-        message.dwBufferCount = 1;
-        if (path != nullptr) {
-            message.Control = WSABUF{sizeof control, control};
-            WSACMSGHDR* header = WSA_CMSG_FIRSTHDR(&message);
-            header->cmsg_level = IPPROTO_IP;
-            header->cmsg_type = IP_PKTINFO;
-            header->cmsg_len = WSA_CMSG_LEN(sizeof(IN_PKTINFO));
-            IN_PKTINFO info{};
-            info.ipi_addr = path->localAddress;
-            info.ipi_ifindex = path->interfaceIndex;
-            std::memcpy(WSA_CMSG_DATA(header), &info, sizeof info);
-        }
-        DWORD sent = 0;
-        if (::WSASendMsg(m_socket, &message, 0, &sent, nullptr, nullptr) != 0) {
+        const int sent =
+            ::sendto(m_socket, reinterpret_cast<const char*>(data), static_cast<int>(size), 0,
+                     reinterpret_cast<sockaddr*>(&to), sizeof to);
+        if (sent == SOCKET_ERROR) {
             return static_cast<DWORD>(::WSAGetLastError());
         }
-        return sent == size ? 0 : static_cast<DWORD>(WSAEMSGSIZE);
+        return static_cast<std::size_t>(sent) == size ? 0 : static_cast<DWORD>(WSAEMSGSIZE);
     }
 
-    // The limited broadcast goes out once on every usable interface, from our address on it;
-    // with none listed, the system picks the way.
+    // The limited broadcast goes out once on every usable interface; with none listed, the
+    // system picks the way.
     bool BroadcastOnEveryInterface(std::uint16_t port, const std::uint8_t* data, std::size_t size) {
         const std::vector<WinInterface> interfaces = UsableInterfaces();
         if (interfaces.empty()) {
-            const DWORD error = SendOver(nullptr, kLimitedBroadcast, port, data, size);
+            const DWORD error = SendOver(0, kLimitedBroadcast, port, data, size);
             if (error != 0) {
                 m_lastSend.errorText = SystemErrorText(error);
             }
             return error == 0;
         }
         for (const WinInterface& entry : interfaces) {
-            ArrivalPath path;
-            path.interfaceIndex = entry.index;
-            path.localAddress.s_addr = htonl(entry.address);
             ++m_lastSend.interfacesTried;
-            const DWORD error = SendOver(&path, kLimitedBroadcast, port, data, size);
+            const DWORD error = SendOver(entry.index, kLimitedBroadcast, port, data, size);
             if (error == 0) {
                 m_lastSend.interfacesSent.push_back(entry.name);
             } else {
@@ -321,7 +306,8 @@ class WinUdpSocket final : public UdpSocket {
     LPFN_WSARECVMSG m_receiveMessage;
     std::vector<std::uint8_t> m_datagram;
     // The way each sender's last datagram came in; a later send to it leaves the same way.
-    std::map<Ipv4Address, ArrivalPath> m_arrivals;
+    std::map<Ipv4Address, InterfaceIndex> m_arrivals;
+    InterfaceIndex m_sendInterface = 0;
     SendReport m_lastSend;
 };
 

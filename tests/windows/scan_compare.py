@@ -12,9 +12,9 @@ import sys
 import tempfile
 import time
 
+from wine_sandbox import WINE, fail, run_to_files, start_own_wineserver, stop_wineserver
+
 SIMULATOR, PRINTERS_CONF, LINUX_SCANNER, WINDOWS_SCANNER = map(os.path.abspath, sys.argv[1:5])
-WINE = os.environ.get("WINE", "/usr/lib/wine/wine64")
-WINESERVER = os.path.join(os.path.dirname(WINE), "wineserver")
 
 SETTINGS = {
     "broadcast": """[BroadCast]
@@ -38,47 +38,11 @@ TimeVal=3
 EXPECTED_ROWS = 8
 
 
-def fail(message):
-    print(f"scan_compare: {message}", file=sys.stderr)
-    sys.exit(1)
-
-
-def net_namespace(pid):
-    return os.readlink(f"/proc/{pid}/ns/net")
-
-
-def start_own_wineserver():
-    """Wine opens its sockets in the wineserver: the one this run uses must live inside the
-    sandbox, or the scanner would broadcast on the machine's own network."""
-    if os.environ.get("VINDLE_LAN_SANDBOX") != "1":
-        fail("run me inside scripts/lan-sandbox")
-    server = subprocess.Popen([WINESERVER, "--foreground", "--persistent"],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    time.sleep(1.0)
-    if server.poll() is not None:
-        fail("a wineserver for this prefix runs already (outside the sandbox?)")
-    if net_namespace(server.pid) != net_namespace("self"):
-        server.kill()
-        fail("the wineserver is not in the sandbox's network namespace")
-    return server
-
-
 def run_scanner(command, settings, output_format):
-    # Output goes to files, not pipes: Wine's helper processes inherit the descriptors and keep
-    # a pipe open long after the scanner has ended.
     with tempfile.TemporaryDirectory(prefix="vindle-wincmp-") as workdir:
         with open(os.path.join(workdir, "QarvVindle.ini"), "w", newline="\n") as f:
             f.write(settings)
-        stdout_path = os.path.join(workdir, "stdout")
-        stderr_path = os.path.join(workdir, "stderr")
-        with open(stdout_path, "wb") as stdout, open(stderr_path, "wb") as stderr:
-            status = subprocess.run(command + ["--format", output_format], cwd=workdir,
-                                    stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr,
-                                    timeout=300).returncode
-        with open(stdout_path, "rb") as f:
-            output = f.read()
-        with open(stderr_path, "rb") as f:
-            errors = f.read()
+        status, output, errors = run_to_files(command + ["--format", output_format], workdir)
     if status != 0:
         fail(f"{command[-1]} --format {output_format} exited {status}: "
              + errors.decode(errors="replace"))
@@ -110,8 +74,7 @@ def main():
     finally:
         simulator.terminate()
         simulator.wait(timeout=10)
-        subprocess.run([WINESERVER, "-k"], check=False)
-        server.wait(timeout=30)
+        stop_wineserver(server)
     if differences:
         fail(f"{differences} of 6 outputs differ")
     print("scan_compare: the Windows scanner's rows equal the Linux scanner's in 6 of 6 runs")
