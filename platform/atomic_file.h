@@ -23,8 +23,10 @@ bool ReadWholeFile(const std::string& path, std::string& contents, bool& exists)
 //   is never replaced: the call fails and the file stays as it was;
 // - when no new file can be made in the folder but the old file is writable, it is rewritten in
 //   place.
-// On Windows the new file is moved over the old one in one step (MoveFileExW, write-through); a
-// file with the read-only attribute is never replaced; links are not followed.
+// On Windows the same, except that the new file is moved over the old one in one step
+// (MoveFileExW, write-through) with the access rights the folder hands down, a file is writable
+// when it opens for writing (no read-only attribute, write access granted), and links are not
+// followed.
 // On both, temporary files that saves of processes no longer running left behind are removed.
 bool ReplaceFileContents(const std::string& path, std::string_view contents,
                          std::string* errorText = nullptr);

@@ -140,6 +140,17 @@ bool RewriteInPlace(const std::wstring& target, std::string_view contents) {
     return ok;
 }
 
+bool MayWrite(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(file);
+    return true;
+}
+
 bool MoveOver(const std::wstring& from, const std::wstring& to) {
     for (int attempt = 1;; ++attempt) {
         if (MoveFileExW(from.c_str(), to.c_str(),
@@ -203,8 +214,13 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents,
     if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return Failed(errorText, ERROR_DIRECTORY);
     }
+    // A file that may not be written (read-only attribute, or no write access) is never
+    // replaced, although the folder would let a new file be moved over it.
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         return Failed(errorText, ERROR_ACCESS_DENIED);
+    }
+    if (exists && !MayWrite(target)) {
+        return Failed(errorText);
     }
 
     std::string tempPath;
