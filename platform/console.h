@@ -7,9 +7,10 @@ namespace vindle {
 // True when standard error is a terminal (a console window), where progress may be shown.
 bool StandardErrorIsTerminal();
 
-// Standard output carries the program's bytes unchanged: on Windows "\n" is not turned into
-// "\r\n", so output is the same on every system.
-void UseUnchangedStandardOutput();
+// Readies the console for a command-line program: standard output carries the program's bytes
+// unchanged (on Windows "\n" is not turned into "\r\n", so output is the same on every system),
+// and a console window on standard error understands the escape sequences that rewrite a line.
+void PrepareConsole();
 
 // From now on the user's interrupt (Ctrl+C; on POSIX also SIGINT from elsewhere) no longer ends
 // the program but is noted for InterruptRequested(). Call it before starting other threads.

@@ -21,7 +21,7 @@ bool StandardErrorIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
 
-void UseUnchangedStandardOutput() {}
+void PrepareConsole() {}
 
 void CatchInterrupts() {
     struct sigaction action {};

@@ -29,9 +29,14 @@ bool StandardErrorIsTerminal() {
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
-void UseUnchangedStandardOutput() {
+void PrepareConsole() {
     std::fflush(stdout);
     _setmode(_fileno(stdout), _O_BINARY);
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(error, &mode) != 0) {
+        SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    }
 }
 
 void CatchInterrupts() {

@@ -121,7 +121,7 @@ std::vector<vindle::DeviceRow> CollectRows(vindle::MemoryListView& list) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    vindle::UseUnchangedStandardOutput();
+    vindle::PrepareConsole();
     Options options;
     if (const int status = ParseArguments(argc, argv, options); status >= 0) {
         return status;
