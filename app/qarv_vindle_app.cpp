@@ -4,7 +4,7 @@
 
 #include "app/qarv_vindle_dlg.h"
 #include "app/window_icon.h"
-#include "platform/posix/posix_network.h"
+#include "platform/system_network.h"
 #include "settings/user_settings_folder.h"
 #include "vindle_version.h"
 
@@ -26,8 +26,8 @@ int CQarvVindleApp::InitInstance() {
             return 1;
         }
     }
-    vindle::PosixNetwork network;
-    CQarvVindleDlg dialog(network);
+    const std::unique_ptr<vindle::Network> network = vindle::MakeSystemNetwork();
+    CQarvVindleDlg dialog(*network);
     dialog.exec();
     // A search still running ends at once (its network is shut down); wait for its thread.
     dialog.FinishSearch();

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
-#include "settings/atomic_file.h"
+#include "platform/atomic_file.h"
 
 // The INI library is compiled here, header-only, with no character-set conversion: bytes are
 // kept as they are.
@@ -83,7 +84,7 @@ struct ProfileDocument::Impl {
     std::string path;
     CSimpleIniA ini{false, false, false};
     bool readable = true;
-    int readError = 0;
+    std::string readError;
     std::string trailer;
 };
 
@@ -115,7 +116,7 @@ ProfileDocument::ProfileDocument(std::string path) : m_impl(std::make_unique<Imp
     }
     if (m_impl->ini.LoadData(text.data(), text.size()) < 0) {
         m_impl->readable = false;
-        m_impl->readError = ENOMEM;
+        m_impl->readError = std::generic_category().message(ENOMEM);
         m_impl->ini.Reset();
     }
 }
@@ -196,6 +197,8 @@ std::string WithoutBlankLines(const std::string& text) {
 std::string ProfileDocument::Serialize() const {
     std::string saved;
     m_impl->ini.Save(saved);
+    // The library ends lines with CRLF when built for Windows; the text is LF until Commit().
+    std::erase(saved, '\r');
     std::string text = WithoutBlankLines(saved);
     if (!m_impl->trailer.empty()) {
         text += m_impl->trailer;
@@ -204,18 +207,41 @@ std::string ProfileDocument::Serialize() const {
     return text;
 }
 
-int ProfileDocument::ReadError() const {
-    return m_impl->readable ? 0 : m_impl->readError;
+std::string ProfileDocument::ReadError() const {
+    return m_impl->readable ? std::string() : m_impl->readError;
 }
 
-bool ProfileDocument::Commit(int* error) const {
+namespace {
+
+// The file is written with the line ends of the system's own tools (CRLF on Windows).
+std::string WithNativeLineEnds(std::string text) {
+    const std::string_view lineEnd = kNativeLineEnd;
+    if (lineEnd == "\n") {
+        return text;
+    }
+    std::string converted;
+    converted.reserve(text.size() + text.size() / 8);
+    for (const char c : text) {
+        if (c == '\n') {
+            converted += lineEnd;
+        } else {
+            converted += c;
+        }
+    }
+    return converted;
+}
+
+}  // namespace
+
+bool ProfileDocument::Commit(std::string* errorText) const {
     if (!m_impl->readable) {
-        if (error != nullptr) {
-            *error = m_impl->readError;
+        // A file that could not be read is never replaced.
+        if (errorText != nullptr) {
+            *errorText = m_impl->readError;
         }
         return false;
     }
-    return ReplaceFileContents(m_impl->path, Serialize(), error);
+    return ReplaceFileContents(m_impl->path, WithNativeLineEnds(Serialize()), errorText);
 }
 
 std::string ReadProfileString(std::string_view section, std::string_view key,

@@ -36,13 +36,13 @@ class ProfileDocument {
     // The file's text as it would be written.
     std::string Serialize() const;
 
-    // 0 when the file was read (or is missing), otherwise the system's error number of the read.
-    int ReadError() const;
+    // "" when the file was read (or is missing), otherwise the system's text for the failed read.
+    std::string ReadError() const;
 
     // Writes the document to its file atomically. False when nothing could be written or the
-    // file could not be read at the start; then `error`, when given, receives the system's error
-    // number (the read's when the file could not be read).
-    bool Commit(int* error = nullptr) const;
+    // file could not be read at the start; then `errorText`, when given, receives the system's
+    // text for the failure (the read's when the file could not be read).
+    bool Commit(std::string* errorText = nullptr) const;
 
   private:
     struct Impl;

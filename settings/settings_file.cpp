@@ -1,7 +1,5 @@
 #include "settings/settings_file.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -13,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-#include "settings/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "settings/profile_file.h"
 
 namespace vindle {
@@ -80,10 +78,6 @@ void WriteStatusPair(ProfileDocument& document, bool specified) {
 
 }  // namespace
 
-std::string SettingsStatus::Reason() const {
-    return Ok() ? std::string() : std::system_category().message(error);
-}
-
 std::string SettingsFilePath() {
     std::error_code error;
     const std::filesystem::path path = std::filesystem::absolute(kSettingsFileName, error);
@@ -93,19 +87,18 @@ std::string SettingsFilePath() {
 SettingsStatus EnsureSettingsFile() {
     // Only a file that is really absent gets the defaults: one that exists but cannot be opened
     // would otherwise be replaced and its settings lost.
-    struct stat st {};
-    if (stat(kSettingsFileName, &st) == 0) {
-        return CheckSettingsReadable();
-    }
-    if (errno != ENOENT) {
-        return {errno};
+    std::error_code error;
+    const std::filesystem::file_type type =
+        std::filesystem::status(kSettingsFileName, error).type();
+    if (type != std::filesystem::file_type::not_found) {
+        return error ? SettingsStatus{error.message()} : CheckSettingsReadable();
     }
     ProfileDocument document(kSettingsFileName);
     document.WriteString(kBroadcastSection, kStatusKey, kEnabled);
     document.WriteString(kSpecifiedSection, kStatusKey, kDisabled);
     document.WriteString(kTimeoutSection, kTimeoutKey, "6");
     SettingsStatus status;
-    document.Commit(&status.error);
+    document.Commit(&status.errorText);
     return status;
 }
 
@@ -113,8 +106,8 @@ SettingsStatus CheckSettingsReadable() {
     std::string contents;
     bool exists = false;
     SettingsStatus status;
-    if (ReadWholeFile(kSettingsFileName, contents, exists, &status.error) && !exists) {
-        status.error = ENOENT;
+    if (ReadWholeFile(kSettingsFileName, contents, exists, &status.errorText) && !exists) {
+        status.errorText = std::generic_category().message(ENOENT);
     }
     return status;
 }
@@ -282,7 +275,7 @@ SettingsStatus WriteSettings(const AddressEntry* entries, int count, int timeout
     ProfileDocument document(kSettingsFileName);
     WriteSettings(document, entries, count, timeoutSeconds, statusText, unshown);
     SettingsStatus status;
-    document.Commit(&status.error);
+    document.Commit(&status.errorText);
     return status;
 }
 

@@ -22,11 +22,11 @@ struct AddressEntry {
 
 // How an operation on the settings file went: 0, or the system's error number.
 struct SettingsStatus {
-    int error = 0;
+    // The system's text for the failure, such as "Permission denied"; "" when it went well.
+    std::string errorText;
 
-    bool Ok() const { return error == 0; }
-    // The system's text for the error, such as "Permission denied"; "" when Ok.
-    std::string Reason() const;
+    bool Ok() const { return errorText.empty(); }
+    const std::string& Reason() const { return errorText; }
 };
 
 // The settings file's absolute path, for messages.

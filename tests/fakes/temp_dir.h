@@ -26,6 +26,9 @@ class ScopedTempDir {
 // Writes `content` byte for byte (no line-end translation), replacing any existing file.
 void WriteFile(const std::filesystem::path& path, std::string_view content);
 // The whole file as bytes; "" when it cannot be read.
+std::string ReadRawFile(const std::filesystem::path& path);
+// The same with the system's line ends ("\r\n" on Windows) read as "\n", so that expected file
+// contents are written once for every system.
 std::string ReadFile(const std::filesystem::path& path);
 
 }  // namespace vindle

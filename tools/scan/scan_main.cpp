@@ -1,8 +1,5 @@
 // qarv-vindle-scan: one search from the command line, with the settings file of the current
 // working directory, printing the devices in the order the main window would list them.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -22,10 +19,10 @@
 #include "discovery/protocol.h"
 #include "discovery/search_context.h"
 #include "discovery/specified_search.h"
+#include "platform/console.h"
 #include "platform/memory_list_view.h"
-#include "platform/posix/posix_network.h"
+#include "platform/system_network.h"
 #include "settings/settings_file.h"
-#include "tools/scan/interrupt_watcher.h"
 #include "tools/scan/observed_network.h"
 #include "tools/scan/scan_options.h"
 #include "vindle_version.h"
@@ -87,52 +84,14 @@ class SearchEndSignal : public vindle::Control {
     bool m_enabled = false;
 };
 
-// Writes all of `text` to standard output; 0, or the system's error number.
-int WriteStandardOutput(const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t written = write(STDOUT_FILENO, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return written < 0 ? errno : EIO;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return 0;
-}
-
-int ReportOutputFailure(int error) {
-    std::cerr << "qarv-vindle-scan: the output could not be written: "
-              << std::system_category().message(error) << "\n";
+int ReportOutputFailure(const std::string& reason) {
+    std::cerr << "qarv-vindle-scan: the output could not be written: " << reason << "\n";
     return kExitOutputFailed;
 }
 
 int PrintOrFail(const std::string& text) {
-    const int error = WriteStandardOutput(text);
-    return error == 0 ? kExitSearched : ReportOutputFailure(error);
-}
-
-// A closed standard stream would hand its number to the next file or socket opened, and output
-// meant for it would go there: each closed one is held by /dev/null instead. Returns the error
-// of a closed standard output, or 0.
-int HoldClosedStandardStreams() {
-    int outputError = 0;
-    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
-            continue;
-        }
-        if (fd == STDOUT_FILENO) {
-            outputError = EBADF;
-        }
-        const int held = open("/dev/null", O_RDWR);
-        if (held >= 0 && held != fd) {
-            dup2(held, fd);
-            close(held);
-        }
-    }
-    return outputError;
+    std::string reason;
+    return vindle::WriteStandardOutput(text, reason) ? kExitSearched : ReportOutputFailure(reason);
 }
 
 int ReportUnusableSettings(const vindle::SettingsStatus& status) {
@@ -155,14 +114,15 @@ std::vector<vindle::DeviceRow> CollectRows(vindle::MemoryListView& list) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int closedOutput = HoldClosedStandardStreams();
+    vindle::PrepareConsole();
+    const std::string closedOutput = vindle::HoldClosedStandardStreams();
     const vindle::ScanOptions options = vindle::ParseScanArguments(argc, argv);
     if (options.action == vindle::ScanOptions::Action::UsageError) {
         std::cerr << "qarv-vindle-scan: " << options.error << "\n\n" << kUsage;
         return kExitUsage;
     }
     // Nothing to print to, so no search either.
-    if (closedOutput != 0) {
+    if (!closedOutput.empty()) {
         return ReportOutputFailure(closedOutput);
     }
     if (options.action == vindle::ScanOptions::Action::Help) {
@@ -173,11 +133,11 @@ int main(int argc, char** argv) {
                            std::string(vindle::kVersionText) + "\n");
     }
 
-    vindle::PosixNetwork posixNetwork;
-    vindle::ObservedNetwork network(posixNetwork);
-    // Ctrl+C shuts the network down: the search's waits fail at once and it ends with the rows
-    // it has. Set up before any other thread starts, so that none of them takes the signal.
-    const vindle::InterruptWatcher interrupt([&network] { network.Shutdown(); });
+    const std::unique_ptr<vindle::Network> systemNetwork = vindle::MakeSystemNetwork();
+    vindle::ObservedNetwork network(*systemNetwork);
+    // Ctrl+C is noted instead of ending the program; the loop below then shuts the network
+    // down, the search's waits fail at once and it ends with the rows it has.
+    vindle::CatchInterrupts();
 
     if (const vindle::SettingsStatus status = vindle::EnsureSettingsFile(); !status.Ok()) {
         return ReportUnusableSettings(status);
@@ -211,8 +171,11 @@ int main(int argc, char** argv) {
                        std::move(context));
 
     // Progress on a terminal only: printers found and the quiet time that ends the search.
-    const bool showProgress = isatty(STDERR_FILENO) == 1;
+    const bool showProgress = vindle::StandardErrorIsTerminal();
     while (!searchEnd.WaitForEnd(std::chrono::milliseconds(200))) {
+        if (vindle::InterruptRequested()) {
+            network.Shutdown();
+        }
         if (showProgress) {
             const auto quiet =
                 std::chrono::duration_cast<std::chrono::seconds>(network.SinceLastDatagram());
@@ -226,7 +189,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "\r\033[K");
     }
 
-    if (interrupt.Interrupted()) {
+    if (vindle::InterruptRequested()) {
         const int status = PrintOrFail(vindle::FormatRows(options.format, CollectRows(list)));
         std::cerr << "qarv-vindle-scan: interrupted; " << list.ItemCount()
                   << " printer(s) found before the search ended\n";

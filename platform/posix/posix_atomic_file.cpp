@@ -1,4 +1,4 @@
-#include "settings/atomic_file.h"
+#include "platform/atomic_file.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -9,10 +9,14 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
 namespace vindle {
+
+const char kNativeLineEnd[] = "\n";
+
 namespace {
 
 constexpr int kMaxLinkHops = 40;
@@ -60,21 +64,9 @@ bool ResolveLinks(const std::string& path, std::string& resolved) {
 }
 
 // Permission alone is not enough for root, who may write anything: a path without any write
-// bit is treated as read-only for everyone, as a read-only file attribute would be. Returns 0 or
-// the reason it may not be written.
-int WriteRefusal(const std::string& path, const struct stat& st) {
-    if ((st.st_mode & 0222) == 0) {
-        return EACCES;
-    }
-    return access(path.c_str(), W_OK) == 0 ? 0 : errno;
-}
-
-// Stores `code` in `error` when there is one, and fails.
-bool Fail(int* error, int code) {
-    if (error != nullptr) {
-        *error = code;
-    }
-    return false;
+// bit is treated as read-only for everyone, as a read-only file attribute would be.
+bool MayWrite(const std::string& path, const struct stat& st) {
+    return (st.st_mode & 0222) != 0 && access(path.c_str(), W_OK) == 0;
 }
 
 bool WriteAll(int fd, std::string_view contents) {
@@ -138,18 +130,14 @@ int CreateTempBeside(const std::string& target, std::string& tempPath) {
     return -1;
 }
 
-bool RewriteInPlace(const std::string& target, std::string_view contents, int* error) {
+bool RewriteInPlace(const std::string& target, std::string_view contents) {
     const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
-        return Fail(error, errno);
+        return false;
     }
-    bool ok = WriteAll(fd, contents) && ftruncate(fd, static_cast<off_t>(contents.size())) == 0 &&
-              fsync(fd) == 0;
-    const int writeError = errno;
-    if (close(fd) != 0 && ok) {
-        return Fail(error, errno);
-    }
-    return ok || Fail(error, writeError);
+    const bool ok = WriteAll(fd, contents) &&
+                    ftruncate(fd, static_cast<off_t>(contents.size())) == 0 && fsync(fd) == 0;
+    return close(fd) == 0 && ok;
 }
 
 void SyncDirectory(const std::string& directory) {
@@ -160,14 +148,23 @@ void SyncDirectory(const std::string& directory) {
     }
 }
 
+// Keeps the system's text for the current errno and fails.
+bool Failed(std::string* errorText, int error = errno) {
+    if (errorText != nullptr) {
+        *errorText = std::strerror(error);
+    }
+    return false;
+}
+
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& contents, bool& exists, int* error) {
+bool ReadWholeFile(const std::string& path, std::string& contents, bool& exists,
+                   std::string* errorText) {
     contents.clear();
     exists = false;
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return errno == ENOENT || Fail(error, errno);
+        return errno == ENOENT || Failed(errorText);
     }
     exists = true;
     struct stat st {};
@@ -194,30 +191,30 @@ bool ReadWholeFile(const std::string& path, std::string& contents, bool& exists,
     close(fd);
     if (readError != 0) {
         contents.clear();
-        return Fail(error, readError);
+        return Failed(errorText, readError);
     }
     return true;
 }
 
-bool ReplaceFileContents(const std::string& path, std::string_view contents, int* error) {
+bool ReplaceFileContents(const std::string& path, std::string_view contents,
+                         std::string* errorText) {
     std::string target;
     if (path.empty()) {
-        return Fail(error, ENOENT);
+        return Failed(errorText, ENOENT);
     }
-    errno = 0;
     if (!ResolveLinks(path, target)) {
-        return Fail(error, errno != 0 ? errno : ELOOP);
+        return Failed(errorText);
     }
     struct stat old {};
     const bool exists = stat(target.c_str(), &old) == 0;
     if (!exists && errno != ENOENT) {
-        return Fail(error, errno);
+        return Failed(errorText);
     }
     if (exists && !S_ISREG(old.st_mode)) {
-        return Fail(error, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+        return Failed(errorText, EISDIR);
     }
-    if (const int refusal = exists ? WriteRefusal(target, old) : 0; refusal != 0) {
-        return Fail(error, refusal);
+    if (exists && !MayWrite(target, old)) {
+        return Failed(errorText, EACCES);
     }
 
     // A renamed file belongs to whoever made it; only root can hand it back to another owner, so
@@ -225,17 +222,16 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents, int
     const bool keepsOwner = !exists || geteuid() == 0 || old.st_uid == geteuid();
     const std::string directory = ParentDirectory(target);
     struct stat dir {};
-    const int directoryRefusal =
-        stat(directory.c_str(), &dir) == 0 ? WriteRefusal(directory, dir) : errno;
+    const bool directoryWritable = stat(directory.c_str(), &dir) == 0 && MayWrite(directory, dir);
 
     std::string tempPath;
-    const int fd = keepsOwner && directoryRefusal == 0 ? CreateTempBeside(target, tempPath) : -1;
+    const int fd = keepsOwner && directoryWritable ? CreateTempBeside(target, tempPath) : -1;
     if (fd < 0) {
-        const int createError = directoryRefusal != 0 ? directoryRefusal : errno;
+        const int createError = directoryWritable ? errno : EACCES;
         if (!exists) {
-            return Fail(error, createError);
+            return Failed(errorText, createError);
         }
-        return RewriteInPlace(target, contents, error);
+        return RewriteInPlace(target, contents) || Failed(errorText);
     }
 
     bool ok = true;
@@ -246,18 +242,12 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents, int
         }
     }
     ok = ok && WriteAll(fd, contents) && fsync(fd) == 0;
-    int failure = ok ? 0 : errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        failure = errno;
-    }
-    if (ok && rename(tempPath.c_str(), target.c_str()) != 0) {
-        ok = false;
-        failure = errno;
-    }
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(tempPath.c_str(), target.c_str()) == 0;
     if (!ok) {
+        const int error = errno;
         unlink(tempPath.c_str());
-        return Fail(error, failure);
+        return Failed(errorText, error);
     }
     SyncDirectory(directory);
     return true;

@@ -1,0 +1,407 @@
+#include "platform/win/win_network.h"
+
+// Winsock first: the extension header builds on it.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <mswsock.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <shared_mutex>
+#include <vector>
+
+#include "platform/system_network.h"
+#include "platform/win/win_error.h"
+#include "platform/win/win_interfaces.h"
+
+namespace vindle {
+namespace {
+
+// Keeps the socket library started while anything that uses it exists.
+struct WinsockSession {
+    bool started = false;
+
+    WinsockSession() {
+        WSADATA data{};
+        started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }
+    ~WinsockSession() {
+        if (started) {
+            WSACleanup();
+        }
+    }
+    WinsockSession(const WinsockSession&) = delete;
+    WinsockSession& operator=(const WinsockSession&) = delete;
+};
+
+// A UDP socket on 127.0.0.1 connected to itself: one datagram sent to it by Shutdown() is never
+// read, so it stays readable and ends every select that includes it.
+SOCKET OpenWakeSocket() {
+    const SOCKET wake = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (wake == INVALID_SOCKET) {
+        return INVALID_SOCKET;
+    }
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof local;
+    if (::bind(wake, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::getsockname(wake, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+        ::connect(wake, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        ::closesocket(wake);
+        return INVALID_SOCKET;
+    }
+    return wake;
+}
+
+}  // namespace
+
+// Shared by the network and every socket it opened.
+struct WinNetworkState {
+    std::shared_ptr<WinsockSession> session = std::make_shared<WinsockSession>();
+    SOCKET wakeSocket = session->started ? OpenWakeSocket() : INVALID_SOCKET;
+    std::atomic<bool> shutDown{false};
+    // Sends hold it shared; Shutdown() takes it exclusively, so once Shutdown() returns no send
+    // is in flight and none will start.
+    std::shared_mutex sendGate;
+
+    WinNetworkState() = default;
+    ~WinNetworkState() {
+        if (wakeSocket != INVALID_SOCKET) {
+            ::closesocket(wakeSocket);
+        }
+    }
+    WinNetworkState(const WinNetworkState&) = delete;
+    WinNetworkState& operator=(const WinNetworkState&) = delete;
+};
+
+namespace {
+
+constexpr int kReceiveBufferBytes = 1 << 20;
+// Larger than any UDP datagram, so the system never cuts one: a datagram longer than the
+// caller's buffer is noticed here and dropped whole.
+constexpr std::size_t kDatagramBytes = 65536;
+
+using Clock = std::chrono::steady_clock;
+
+// Longest wait honoured; keeps the deadline arithmetic far from overflow.
+constexpr long long kMaxWaitSeconds = 1'000'000'000;
+// One select waits at most this long, then the deadline is checked again.
+constexpr long long kSliceMicroseconds = 1'000'000'000;
+
+// The interface a sender's datagram came in on; 0 for "the system's choice".
+using InterfaceIndex = ULONG;
+
+LPFN_WSARECVMSG FindReceiveMessage(SOCKET socket) {
+    GUID id = WSAID_WSARECVMSG;
+    LPFN_WSARECVMSG function = nullptr;
+    DWORD bytes = 0;
+    if (::WSAIoctl(socket, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &function,
+                   sizeof function, &bytes, nullptr, nullptr) != 0) {
+        return nullptr;
+    }
+    return function;
+}
+
+class WinUdpSocket final : public UdpSocket {
+  public:
+    WinUdpSocket(SOCKET socket, std::shared_ptr<WinNetworkState> state)
+        : m_socket(socket),
+          m_state(std::move(state)),
+          m_receiveMessage(FindReceiveMessage(socket)),
+          m_datagram(kDatagramBytes) {}
+    ~WinUdpSocket() override { ::closesocket(m_socket); }
+
+    WinUdpSocket(const WinUdpSocket&) = delete;
+    WinUdpSocket& operator=(const WinUdpSocket&) = delete;
+
+    bool EnableBroadcast() override {
+        const BOOL on = TRUE;
+        return ::setsockopt(m_socket, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on),
+                            sizeof on) == 0;
+    }
+
+    bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
+                std::size_t size) override {
+        std::shared_lock gate(m_state->sendGate);
+        if (m_state->shutDown.load()) {
+            return false;
+        }
+        m_lastSend = SendReport{};
+        if (address == kLimitedBroadcast) {
+            return BroadcastOnEveryInterface(port, data, size);
+        }
+        const auto arrival = m_arrivals.find(address);
+        const DWORD error =
+            SendOver(arrival != m_arrivals.end() ? arrival->second : 0, address, port, data, size);
+        if (error != 0) {
+            m_lastSend.errorText = SystemErrorText(error);
+        }
+        return error == 0;
+    }
+
+    int WaitReadable(WaitTime limit) override {
+        if (limit.seconds < 0 || limit.microseconds < 0 || m_state->shutDown.load()) {
+            return -1;
+        }
+        // Microseconds of a second or more count as whole seconds.
+        long long seconds = static_cast<long long>(limit.seconds) + limit.microseconds / 1'000'000;
+        const long long microseconds = limit.microseconds % 1'000'000;
+        if (seconds > kMaxWaitSeconds) {
+            seconds = kMaxWaitSeconds;
+        }
+        const Clock::time_point deadline =
+            Clock::now() + std::chrono::seconds(seconds) + std::chrono::microseconds(microseconds);
+
+        for (;;) {
+            long long remaining =
+                std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now())
+                    .count();
+            remaining = std::clamp(remaining, 0LL, kSliceMicroseconds);
+            timeval timeout{};
+            timeout.tv_sec = static_cast<long>(remaining / 1'000'000);
+            timeout.tv_usec = static_cast<long>(remaining % 1'000'000);
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(m_socket, &readable);
+            FD_SET(m_state->wakeSocket, &readable);
+            const int ready = ::select(0, &readable, nullptr, nullptr, &timeout);
+            if (ready == SOCKET_ERROR || m_state->shutDown.load() ||
+                FD_ISSET(m_state->wakeSocket, &readable)) {
+                return -1;
+            }
+            if (FD_ISSET(m_socket, &readable)) {
+                return 1;
+            }
+            // select may return a little before its time-out; wait on for what remains.
+            if (Clock::now() >= deadline) {
+                return 0;
+            }
+        }
+    }
+
+    int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
+        // Never blocks: a receive with nothing queued fails.
+        if (!ReadableNow()) {
+            return -1;
+        }
+        sockaddr_in from{};
+        WSABUF part{static_cast<ULONG>(m_datagram.size()),
+                    reinterpret_cast<char*>(m_datagram.data())};
+        char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
+        int received = -1;
+        std::optional<InterfaceIndex> arrival;
+        if (m_receiveMessage != nullptr) {
+            WSAMSG message{};
+            message.name = reinterpret_cast<sockaddr*>(&from);
+            message.namelen = sizeof from;
+            message.lpBuffers = &part;
+            message.dwBufferCount = 1;
+            message.Control = WSABUF{sizeof control, control};
+            DWORD bytes = 0;
+            if (m_receiveMessage(m_socket, &message, &bytes, nullptr, nullptr) != 0 ||
+                (message.dwFlags & MSG_TRUNC) != 0 || message.namelen < int{sizeof from}) {
+                return -1;  // also WSAEMSGSIZE: a datagram cut short is never used
+            }
+            received = static_cast<int>(bytes);
+            arrival = ArrivalOf(message);
+        } else {
+            int fromLength = sizeof from;
+            received = ::recvfrom(m_socket, part.buf, static_cast<int>(part.len), 0,
+                                  reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (received == SOCKET_ERROR) {
+                return -1;
+            }
+        }
+        if (from.sin_family != AF_INET || static_cast<std::size_t>(received) > capacity) {
+            return -1;
+        }
+        std::memcpy(buffer, m_datagram.data(), static_cast<std::size_t>(received));
+        sender = ntohl(from.sin_addr.s_addr);
+        if (arrival) {
+            m_arrivals[sender] = *arrival;
+        }
+        return received;
+    }
+
+    SendReport LastSendReport() const override { return m_lastSend; }
+
+  private:
+    bool ReadableNow() {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(m_socket, &readable);
+        timeval none{};
+        return ::select(0, &readable, nullptr, nullptr, &none) == 1;
+    }
+
+    static std::optional<InterfaceIndex> ArrivalOf(WSAMSG& message) {
+        for (WSACMSGHDR* header = WSA_CMSG_FIRSTHDR(&message); header != nullptr;
+             header = WSA_CMSG_NXTHDR(&message, header)) {
+            if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
+                IN_PKTINFO info{};
+                std::memcpy(&info, WSA_CMSG_DATA(header), sizeof info);
+                return info.ipi_ifindex;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Sends one datagram out of the given interface (0: where the routes say); returns 0 or the
+    // Winsock error. The interface is a socket option (IP_UNICAST_IF, which also steers the
+    // limited broadcast) set for each send, so one socket serves every interface.
+    DWORD SendOver(InterfaceIndex interfaceIndex, Ipv4Address address, std::uint16_t port,
+                   const std::uint8_t* data, std::size_t size) {
+        if (interfaceIndex != m_sendInterface) {
+            const DWORD option = htonl(interfaceIndex);
+            if (::setsockopt(m_socket, IPPROTO_IP, IP_UNICAST_IF,
+                             reinterpret_cast<const char*>(&option), sizeof option) != 0) {
+                return static_cast<DWORD>(::WSAGetLastError());
+            }
+            m_sendInterface = interfaceIndex;
+        }
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(address);
+        const int sent =
+            ::sendto(m_socket, reinterpret_cast<const char*>(data), static_cast<int>(size), 0,
+                     reinterpret_cast<sockaddr*>(&to), sizeof to);
+        if (sent == SOCKET_ERROR) {
+            return static_cast<DWORD>(::WSAGetLastError());
+        }
+        return static_cast<std::size_t>(sent) == size ? 0 : static_cast<DWORD>(WSAEMSGSIZE);
+    }
+
+    // The limited broadcast goes out once on every usable interface; with none listed, the
+    // system picks the way.
+    bool BroadcastOnEveryInterface(std::uint16_t port, const std::uint8_t* data, std::size_t size) {
+        const std::vector<WinInterface> interfaces = UsableInterfaces();
+        if (interfaces.empty()) {
+            const DWORD error = SendOver(0, kLimitedBroadcast, port, data, size);
+            if (error != 0) {
+                m_lastSend.errorText = SystemErrorText(error);
+            }
+            return error == 0;
+        }
+        for (const WinInterface& entry : interfaces) {
+            ++m_lastSend.interfacesTried;
+            const DWORD error = SendOver(entry.index, kLimitedBroadcast, port, data, size);
+            if (error == 0) {
+                m_lastSend.interfacesSent.push_back(entry.name);
+            } else {
+                m_lastSend.errorText = entry.name + ": " + SystemErrorText(error);
+            }
+        }
+        return !m_lastSend.interfacesSent.empty();
+    }
+
+    SOCKET m_socket;
+    std::shared_ptr<WinNetworkState> m_state;
+    LPFN_WSARECVMSG m_receiveMessage;
+    std::vector<std::uint8_t> m_datagram;
+    // The way each sender's last datagram came in; a later send to it leaves the same way.
+    std::map<Ipv4Address, InterfaceIndex> m_arrivals;
+    InterfaceIndex m_sendInterface = 0;
+    SendReport m_lastSend;
+};
+
+std::optional<Ipv4Address> ResolvedHostAddress() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) {
+        return std::nullopt;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* result = nullptr;
+    if (::getaddrinfo(name, nullptr, &hints, &result) != 0) {
+        return std::nullopt;
+    }
+    std::optional<Ipv4Address> found;
+    for (const addrinfo* entry = result; entry != nullptr && !found; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
+            sockaddr_in address{};
+            std::memcpy(&address, entry->ai_addr, sizeof address);
+            found = ntohl(address.sin_addr.s_addr);
+        }
+    }
+    ::freeaddrinfo(result);
+    return found;
+}
+
+}  // namespace
+
+WinNetwork::WinNetwork() : m_state(std::make_shared<WinNetworkState>()) {}
+
+WinNetwork::~WinNetwork() = default;
+
+std::shared_ptr<WinNetworkState> WinNetwork::State() {
+    std::lock_guard lock(m_stateMutex);
+    return m_state;
+}
+
+std::unique_ptr<UdpSocket> WinNetwork::OpenUdpSocket() {
+    const std::shared_ptr<WinNetworkState> state = State();
+    // Without the wake-up socket a shut-down could not end a wait, so no socket is offered.
+    if (state->wakeSocket == INVALID_SOCKET || state->shutDown.load()) {
+        return nullptr;
+    }
+    const SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (socket == INVALID_SOCKET) {
+        return nullptr;
+    }
+    ::SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
+    // Replies are never sent again, so the queue must hold a burst of stray datagrams without
+    // dropping a printer's answer behind them. The system may cap the size; that is no error.
+    const int receiveBuffer = kReceiveBufferBytes;
+    ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer),
+                 sizeof receiveBuffer);
+    // The interface each datagram came in on, so that probes leave the same way.
+    const DWORD on = 1;
+    ::setsockopt(socket, IPPROTO_IP, IP_PKTINFO, reinterpret_cast<const char*>(&on), sizeof on);
+    // A port-unreachable answer to an earlier send would otherwise fail the next receive.
+    BOOL reportReset = FALSE;
+    DWORD bytes = 0;
+    ::WSAIoctl(socket, SIO_UDP_CONNRESET, &reportReset, sizeof reportReset, nullptr, 0, &bytes,
+               nullptr, nullptr);
+    return std::make_unique<WinUdpSocket>(socket, state);
+}
+
+void WinNetwork::Shutdown() {
+    const std::shared_ptr<WinNetworkState> state = State();
+    std::unique_lock gate(state->sendGate);
+    if (state->shutDown.exchange(true)) {
+        return;
+    }
+    if (state->wakeSocket != INVALID_SOCKET) {
+        const char one = 1;
+        ::send(state->wakeSocket, &one, 1, 0);
+    }
+}
+
+void WinNetwork::Restart() {
+    auto fresh = std::make_shared<WinNetworkState>();
+    std::lock_guard lock(m_stateMutex);
+    m_state = std::move(fresh);
+}
+
+std::optional<Ipv4Address> WinNetwork::LocalAddress() {
+    // The socket library must be started for the lookups; the state keeps it so.
+    const std::shared_ptr<WinNetworkState> state = State();
+    const std::vector<WinInterface> interfaces = UsableInterfaces();
+    if (!interfaces.empty()) {
+        return interfaces.front().address;
+    }
+    return ResolvedHostAddress();
+}
+
+std::unique_ptr<Network> MakeSystemNetwork() {
+    return std::make_unique<WinNetwork>();
+}
+
+}  // namespace vindle

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "platform/network.h"
+
+namespace vindle {
+
+struct WinNetworkState;
+
+// The network over Winsock 2 UDP/IPv4 sockets, with the POSIX network's behaviour. Shutdown()
+// may be called from any thread while another waits on one of its sockets; sockets may outlive
+// the network object. The socket library is started for as long as a network or one of its
+// sockets exists.
+class WinNetwork final : public Network {
+  public:
+    WinNetwork();
+    ~WinNetwork() override;
+
+    WinNetwork(const WinNetwork&) = delete;
+    WinNetwork& operator=(const WinNetwork&) = delete;
+
+    std::unique_ptr<UdpSocket> OpenUdpSocket() override;
+    void Shutdown() override;
+    void Restart() override;
+    std::optional<Ipv4Address> LocalAddress() override;
+
+  private:
+    std::shared_ptr<WinNetworkState> State();
+
+    // Replaced by Restart(); sockets keep the state they were opened with.
+    std::mutex m_stateMutex;
+    std::shared_ptr<WinNetworkState> m_state;
+};
+
+}  // namespace vindle
