@@ -1,4 +1,4 @@
-#!/ usr / bin / env python3
+#!/usr/bin/env python3
 """Inside scripts/lan-sandbox: a second operator interface is added, and one limited broadcast of
 the Winsock network under Wine must leave once on each interface (counted by the kernel) and be
 reported for both.

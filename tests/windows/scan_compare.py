@@ -1,10 +1,7 @@
-#!/ usr / bin / env python3
-""
-    "Inside scripts/lan-sandbox: the Windows scanner under Wine and the Linux scanner search the
-    simulated printers of tests /
-    e2e / lan_e2e.conf,
-    in broadcast and in specified mode, in every output format;
-their outputs must be the same bytes.
+#!/usr/bin/env python3
+"""Inside scripts/lan-sandbox: the Windows scanner under Wine and the Linux scanner search the
+simulated printers of tests/e2e/lan_e2e.conf, in broadcast and in specified mode, in every output
+format; their outputs must be the same bytes.
 
 Usage: scan_compare.py SIMULATOR PRINTERS_CONF LINUX_SCANNER WINDOWS_SCANNER_EXE
 Environment: WINEPREFIX (the prefix to use), WINE (default /usr/lib/wine/wine64)."""
@@ -37,7 +34,7 @@ Subnet=255.255.255.0,255.255.255.255
 TimeVal=3
 """,
 }
-#The complete printers of lan_e2e.conf : each search lists all of them.
+# The complete printers of lan_e2e.conf: each search lists all of them.
 EXPECTED_ROWS = 8
 
 
