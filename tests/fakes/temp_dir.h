@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace vindle {
 
@@ -30,5 +31,21 @@ std::string ReadRawFile(const std::filesystem::path& path);
 // The same with the system's line ends ("\r\n" on Windows) read as "\n", so that expected file
 // contents are written once for every system.
 std::string ReadFile(const std::filesystem::path& path);
+
+}  // namespace vindle
+
+namespace vindle {
+
+// True when `reason` is what a failed file operation reports for the POSIX error `posixError`:
+// the system's text. Windows words its own texts (a folder in the way is "access denied"
+// there), so on Windows any text will do.
+inline bool IsSystemReason(const std::string& reason, int posixError) {
+#ifdef _WIN32
+    static_cast<void>(posixError);
+    return !reason.empty();
+#else
+    return reason == std::generic_category().message(posixError);
+#endif
+}
 
 }  // namespace vindle

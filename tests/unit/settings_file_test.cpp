@@ -77,7 +77,7 @@ TEST_F(SettingsFileTest, AnExistingFileIsNeverRewrittenAtStart) {
 }
 
 TEST_F(SettingsFileTest, FailuresCarryTheSystemsReason) {
-    EXPECT_EQ(CheckSettingsReadable().Reason(), std::strerror(ENOENT));
+    EXPECT_TRUE(IsSystemReason(CheckSettingsReadable().Reason(), ENOENT));
     EXPECT_TRUE(EnsureSettingsFile().Ok());
     EXPECT_TRUE(CheckSettingsReadable().Ok());
     EXPECT_EQ(SettingsFilePath(), (m_dir.Path() / kSettingsFileName).string());
@@ -85,9 +85,9 @@ TEST_F(SettingsFileTest, FailuresCarryTheSystemsReason) {
     // A folder where the file should be can be neither read, created nor replaced.
     fs::remove(kSettingsFileName);
     fs::create_directory(kSettingsFileName);
-    EXPECT_EQ(EnsureSettingsFile().Reason(), std::strerror(EISDIR));
-    EXPECT_EQ(CheckSettingsReadable().Reason(), std::strerror(EISDIR));
-    EXPECT_EQ(WriteSettings(nullptr, 0, 6, "Disabled").Reason(), std::strerror(EISDIR));
+    EXPECT_TRUE(IsSystemReason(EnsureSettingsFile().Reason(), EISDIR));
+    EXPECT_TRUE(IsSystemReason(CheckSettingsReadable().Reason(), EISDIR));
+    EXPECT_TRUE(IsSystemReason(WriteSettings(nullptr, 0, 6, "Disabled").Reason(), EISDIR));
     EXPECT_TRUE(fs::is_directory(kSettingsFileName));
 }
 

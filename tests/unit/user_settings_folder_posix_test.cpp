@@ -10,7 +10,7 @@
 namespace vindle {
 namespace {
 
-TEST(UserSettingsFolderTest, UnderXdgConfigHomeOrElseHomesConfig) {
+TEST(UserSettingsFolderPosixTest, UnderXdgConfigHomeOrElseHomesConfig) {
     EXPECT_EQ(UserSettingsFolder("/x/cfg", "/home/u"), "/x/cfg/qarv-vindle");
     EXPECT_EQ(UserSettingsFolder("", "/home/u"), "/home/u/.config/qarv-vindle");
     EXPECT_EQ(UserSettingsFolder("relative", "/home/u"), "/home/u/.config/qarv-vindle");
@@ -19,7 +19,7 @@ TEST(UserSettingsFolderTest, UnderXdgConfigHomeOrElseHomesConfig) {
     EXPECT_TRUE(UserSettingsFolder("", "relative").empty());
 }
 
-TEST(UserSettingsFolderTest, EnteringCreatesTheFolderOrLeavesTheWorkingDirectory) {
+TEST(UserSettingsFolderPosixTest, EnteringCreatesTheFolderOrLeavesTheWorkingDirectory) {
     ScopedTempDir dir;
     const char* previous = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = previous != nullptr ? previous : "";
