@@ -6,8 +6,10 @@ Usage: atspi_check.py PATH/TO/qarv-vindle
 Runs the program in a private D-Bus session on a virtual X display (Xvfb), in a temporary working
 directory, with Qt's accessibility bridge switched on. Checks the name of the main window's device
 list, then opens "Configuration Settings" with the keyboard (Alt+T, C) and checks that every
-editable field and the address list have a name and that each label is tied to its field. It
-never presses "Retrieve": nothing is sent on any network.
+editable field and the address list have a name and that each label is tied to its field.
+Inside the LAN sandbox (scripts/lan-sandbox, as CTest runs it) it then presses "Retrieve", checks
+the name of "Stop", which exists only while a search runs, and presses it through AT-SPI; outside
+the sandbox it never searches.
 """
 
 import os
@@ -19,6 +21,7 @@ import time
 
 MAIN_WINDOW = "Qarv Vindle"
 MAIN_LIST_NAME = "Printers found"
+STOP_NAME = "Stop the search"
 CONSET_WINDOW = "Configuration Settings"
 # Start of each label text and how many editable fields its field holds.
 CONSET_LABELS = {"IP Address": 4, "Subnet Mask": 4, "Timeout": 1}
@@ -167,6 +170,36 @@ def run_checks(app_process):
 
     # Escape closes the dialog without saving.
     subprocess.run(["xdotool", "key", "Escape"], check=True)
+
+    if os.environ.get("VINDLE_LAN_SANDBOX") != "1":
+        print("atspi_check: outside the LAN sandbox: no search, so no Stop to check")
+        return
+
+    def stop_button():
+        main_window = window(MAIN_WINDOW)
+        if main_window is None:
+            return None
+        return next((node for node in descendants(main_window)
+                     if node.getRole() == pyatspi.ROLE_PUSH_BUTTON and
+                     node.getState().contains(pyatspi.STATE_SHOWING) and
+                     node.name == STOP_NAME), None)
+
+    check(stop_button() is None, "main window: no Stop before a search")
+    # Enter presses "Retrieve"; the search runs for the settings' time-out.
+    subprocess.run(["xdotool", "search", "--sync", "--name", f"^{MAIN_WINDOW}$",
+                    "windowfocus", "--sync"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["xdotool", "key", "Return"], check=True)
+    stop = wait_for(stop_button, f"a button named {STOP_NAME!r} during the search")
+    action = stop.queryAction()
+    names = [action.getName(i) for i in range(action.nActions)]
+    if check("press" in names or "Press" in names, f"main window: Stop can be pressed ({names})"):
+        action.doAction(names.index("press") if "press" in names else names.index("Press"))
+        # The search ends at once: Stop goes and the status line, read as a screen reader
+        # reads it, says so.
+        wait_for(lambda: True if stop_button() is None else None, "Stop to go once pressed")
+        status = [node.name for node in descendants(window(MAIN_WINDOW))
+                  if node.getRole() == pyatspi.ROLE_LABEL and node.name.startswith("Stopped")]
+        check(len(status) == 1, f"main window: the status line says the search stopped ({status})")
 
 
 if __name__ == "__main__":
