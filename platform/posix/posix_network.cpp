@@ -23,6 +23,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/wait_deadline.h"
+
 namespace vindle {
 
 // Shared by the network and every socket it opened. The eventfd is written once by Shutdown()
@@ -66,8 +68,6 @@ constexpr std::size_t kMaxReplyPaths = 4096;
 
 using Clock = std::chrono::steady_clock;
 
-// Longest wait honoured; keeps the deadline arithmetic far from overflow.
-constexpr long long kMaxWaitSeconds = 1'000'000'000;
 
 class PosixUdpSocket final : public UdpSocket {
   public:
@@ -114,14 +114,7 @@ class PosixUdpSocket final : public UdpSocket {
         if (limit.seconds < 0 || limit.microseconds < 0 || m_state->shutDown.load()) {
             return -1;
         }
-        // Microseconds of a second or more count as whole seconds.
-        long long seconds = static_cast<long long>(limit.seconds) + limit.microseconds / 1'000'000;
-        const long long microseconds = limit.microseconds % 1'000'000;
-        if (seconds > kMaxWaitSeconds) {
-            seconds = kMaxWaitSeconds;
-        }
-        const Clock::time_point deadline =
-            Clock::now() + std::chrono::seconds(seconds) + std::chrono::microseconds(microseconds);
+        const Clock::time_point deadline = WaitDeadline(limit);
 
         for (;;) {
             const auto remaining =

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/system_network.h"
+#include "platform/wait_deadline.h"
 #include "platform/win/win_error.h"
 #include "platform/win/win_interfaces.h"
 
@@ -89,8 +90,6 @@ constexpr std::size_t kDatagramBytes = 65536;
 
 using Clock = std::chrono::steady_clock;
 
-// Longest wait honoured; keeps the deadline arithmetic far from overflow.
-constexpr long long kMaxWaitSeconds = 1'000'000'000;
 // One select waits at most this long, then the deadline is checked again.
 constexpr long long kSliceMicroseconds = 1'000'000'000;
 
@@ -149,14 +148,7 @@ class WinUdpSocket final : public UdpSocket {
         if (limit.seconds < 0 || limit.microseconds < 0 || m_state->shutDown.load()) {
             return -1;
         }
-        // Microseconds of a second or more count as whole seconds.
-        long long seconds = static_cast<long long>(limit.seconds) + limit.microseconds / 1'000'000;
-        const long long microseconds = limit.microseconds % 1'000'000;
-        if (seconds > kMaxWaitSeconds) {
-            seconds = kMaxWaitSeconds;
-        }
-        const Clock::time_point deadline =
-            Clock::now() + std::chrono::seconds(seconds) + std::chrono::microseconds(microseconds);
+        const Clock::time_point deadline = WaitDeadline(limit);
 
         for (;;) {
             long long remaining =
