@@ -68,7 +68,6 @@ constexpr std::size_t kMaxReplyPaths = 4096;
 
 using Clock = std::chrono::steady_clock;
 
-
 class PosixUdpSocket final : public UdpSocket {
   public:
     PosixUdpSocket(int fd, std::shared_ptr<PosixNetworkState> state,
