@@ -48,9 +48,8 @@ QFont TitleFont() {
     // size measured loads a font, so the search downwards is short.
     font.setPixelSize(kTitleCellHeight);
     const int cellAtFull = QFontMetrics(font).height();
-    int pixels = cellAtFull > kTitleCellHeight
-                     ? kTitleCellHeight * kTitleCellHeight / cellAtFull
-                     : kTitleCellHeight;
+    int pixels = cellAtFull > kTitleCellHeight ? kTitleCellHeight * kTitleCellHeight / cellAtFull
+                                               : kTitleCellHeight;
     font.setPixelSize(pixels);
     while (pixels > 1 && QFontMetrics(font).height() > kTitleCellHeight) {
         font.setPixelSize(--pixels);

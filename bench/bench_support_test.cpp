@@ -8,8 +8,8 @@
 
 #include "bench/instant_network.h"
 #include "bench/timing_network.h"
-#include "discovery/search_steps.h"
 #include "discovery/protocol.h"
+#include "discovery/search_steps.h"
 #include "fakes/fake_control.h"
 #include "fakes/fake_list_view.h"
 #include "fakes/temp_dir.h"

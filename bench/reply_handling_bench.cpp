@@ -9,9 +9,9 @@
 #include <string>
 
 #include "bench/instant_network.h"
-#include "discovery/search_steps.h"
 #include "discovery/protocol.h"
 #include "discovery/search_context.h"
+#include "discovery/search_steps.h"
 #include "fakes/fake_control.h"
 #include "fakes/fake_list_view.h"
 #include "fakes/temp_dir.h"

@@ -35,8 +35,8 @@ SearchOutcome BroadcastSearchThread(std::unique_ptr<SearchContext> context) {
     if (context->listControl->ItemCount() > 0) {
         context->listControl->DeleteAllItems();
     }
-    ReportProgress(*context, {SearchKind::Broadcast, FormatIpv4(kLimitedBroadcast), 1, 1, 0,
-                              timeoutSeconds});
+    ReportProgress(*context,
+                   {SearchKind::Broadcast, FormatIpv4(kLimitedBroadcast), 1, 1, 0, timeoutSeconds});
 
     // The quiet period starts afresh after every datagram, accepted or not.
     int waitResult = 0;

@@ -48,7 +48,7 @@ void RequestState::GiveBackPendingSend() {
 }
 
 bool RequestState::SendRequestInSequence(UdpSocket& socket, Ipv4Address address,
-                           std::uint8_t (&request)[kRequestSize]) {
+                                         std::uint8_t (&request)[kRequestSize]) {
     AdvanceSequence(request);
     const bool sent = socket.SendTo(address, kDiscoveryPort, request, kRequestSize);
     // A kind-3 send is never given back, so each one leaves the counter one higher.

@@ -144,8 +144,8 @@ SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context) {
             }
             break;
         }
-        ReportProgress(*context, {SearchKind::Specified, labels[i], i + 1, count, 0,
-                                  timeoutSeconds});
+        ReportProgress(*context,
+                       {SearchKind::Specified, labels[i], i + 1, count, 0, timeoutSeconds});
         if (IsSubnetDestination(addresses[i])) {
             // The first wait only tells whether anything came; it reads nothing.
             int waitResult = socket.WaitReadable(budget.subnetWait);

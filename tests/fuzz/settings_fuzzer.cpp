@@ -39,7 +39,6 @@ constexpr int kSlotCounts[] = {1, 2, 3, 20, 21};
 constexpr int kUnchanged = -7;
 constexpr std::int64_t kMicrosPerSecond = 1000000;
 
-
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 struct ListResult {

@@ -47,7 +47,8 @@ class ProtocolTest : public ::testing::Test {
 
 TEST_F(ProtocolTest, RequestBuffersStartWithTheirFixedBytes) {
     EXPECT_EQ(BufferBytes(h.requests.discoveryRequest), (Bytes{0x01, 0, 0, 0, 0x1B, 0x6E, 0x22}));
-    EXPECT_EQ(BufferBytes(h.requests.serialNumberRequest), (Bytes{0x02, 0, 0, 0, 0x1B, 0x6E, 0x21}));
+    EXPECT_EQ(BufferBytes(h.requests.serialNumberRequest),
+              (Bytes{0x02, 0, 0, 0, 0x1B, 0x6E, 0x21}));
     EXPECT_EQ(BufferBytes(h.requests.macAddressRequest), (Bytes{0x03, 0, 0, 0, 0x1B, 0x6E, 0x23}));
     EXPECT_EQ(h.requests.pendingSends, 0);
 }
@@ -57,7 +58,8 @@ TEST_F(ProtocolTest, SequenceByteWrapsAfterFFAndNothingElseChanges) {
     h.requests.AdvanceSequence(h.requests.discoveryRequest);
     EXPECT_EQ(h.requests.discoveryRequest[1], 0xFF);
     h.requests.AdvanceSequence(h.requests.discoveryRequest);
-    EXPECT_EQ(BufferBytes(h.requests.discoveryRequest), (Bytes{0x01, 0x00, 0, 0, 0x1B, 0x6E, 0x22}));
+    EXPECT_EQ(BufferBytes(h.requests.discoveryRequest),
+              (Bytes{0x01, 0x00, 0, 0, 0x1B, 0x6E, 0x22}));
     EXPECT_EQ(h.requests.pendingSends, 2);
 }
 
@@ -76,14 +78,18 @@ TEST_F(ProtocolTest, AtTheCeilingOfPendingSendsNoSequenceByteAdvances) {
 TEST_F(ProtocolTest, OnlyAcceptedKind1And2SendsAreGivenBack) {
     auto socket = h.network.OpenUdpSocket();
     ASSERT_TRUE(socket);
-    EXPECT_TRUE(h.requests.SendRequestInSequence(*socket, Address("10.0.0.1"), h.requests.discoveryRequest));
-    EXPECT_TRUE(h.requests.SendRequestInSequence(*socket, Address("10.0.0.1"), h.requests.serialNumberRequest));
+    EXPECT_TRUE(h.requests.SendRequestInSequence(*socket, Address("10.0.0.1"),
+                                                 h.requests.discoveryRequest));
+    EXPECT_TRUE(h.requests.SendRequestInSequence(*socket, Address("10.0.0.1"),
+                                                 h.requests.serialNumberRequest));
     EXPECT_EQ(h.requests.pendingSends, 0);
-    EXPECT_TRUE(h.requests.SendRequestInSequence(*socket, Address("10.0.0.1"), h.requests.macAddressRequest));
+    EXPECT_TRUE(h.requests.SendRequestInSequence(*socket, Address("10.0.0.1"),
+                                                 h.requests.macAddressRequest));
     EXPECT_EQ(h.requests.pendingSends, 1);
 
     h.network.FailSendsAfter(0);
-    EXPECT_FALSE(h.requests.SendRequestInSequence(*socket, Address("10.0.0.1"), h.requests.serialNumberRequest));
+    EXPECT_FALSE(h.requests.SendRequestInSequence(*socket, Address("10.0.0.1"),
+                                                  h.requests.serialNumberRequest));
     EXPECT_EQ(h.requests.pendingSends, 2);
     EXPECT_EQ(h.requests.serialNumberRequest[1], 2);
 
