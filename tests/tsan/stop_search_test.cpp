@@ -68,6 +68,8 @@ class StopSearchTest : public ::testing::Test {
     ScopedTempDir m_dir;
     FakeNetwork m_network;
     test::ReplyPauseNetwork m_pause{m_network};
+    test::ProbeHoldNetwork m_probeHold{m_network};
+    // Last, so that the window goes before the networks it uses.
     std::unique_ptr<CQarvVindleDlg> m_dlg;
 };
 
@@ -140,10 +142,9 @@ TEST_F(StopSearchTest, StopWhileWaitingForRepliesKeepsTheRowsAndTheNextSearchRun
 
 TEST_F(StopSearchTest, StopInTheMiddleOfADetailProbe) {
     AddPrinter("198.51.100.20", kSecond);
-    test::ProbeHoldNetwork probeHold(m_network);
-    Open(probeHold);
+    Open(m_probeHold);
     QTest::mouseClick(Retrieve(), Qt::LeftButton);
-    ASSERT_TRUE(probeHold.WaitUntilProbeHeld(5000ms));
+    ASSERT_TRUE(m_probeHold.WaitUntilProbeHeld(5000ms));
 
     ClickStop();
     // The probe's answer never came, so the printer is not listed.
