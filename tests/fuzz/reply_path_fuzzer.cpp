@@ -24,6 +24,7 @@
 #include "fakes/temp_dir.h"
 #include "fuzz/byte_script.h"
 #include "fuzz/fuzz_check.h"
+#include "platform/forwarding_socket.h"
 #include "platform/ipv4_text.h"
 #include "settings/settings_file.h"
 
@@ -63,11 +64,13 @@ bool IsCanonicalAddress(const std::string& text) {
 // table, every field terminated inside its width, and (while replies are collected) every slot
 // past the ones in use untouched or completely cleared.
 void CheckTable(const SearchContext* context, bool collecting = true) {
-    FUZZ_CHECK(g_deviceCount >= 0 && g_deviceCount <= kDeviceSlotCount, "g_deviceCount in 0..20");
-    FUZZ_CHECK(g_slotCursor >= 0 && g_slotCursor <= kDeviceSlotCount, "g_slotCursor in 0..20");
     if (context == nullptr) {
         return;
     }
+    FUZZ_CHECK(context->deviceCount >= 0 && context->deviceCount <= kDeviceSlotCount,
+               "deviceCount in 0..20");
+    FUZZ_CHECK(context->slotCursor >= 0 && context->slotCursor <= kDeviceSlotCount,
+               "slotCursor in 0..20");
     for (int i = 0; i < kDeviceSlotCount; ++i) {
         const DeviceSlot& slot = context->deviceSlots[i];
         FUZZ_CHECK(std::memchr(slot.ipText, '\0', sizeof slot.ipText) != nullptr,
@@ -78,7 +81,7 @@ void CheckTable(const SearchContext* context, bool collecting = true) {
         FUZZ_CHECK(slot.macField[sizeof slot.macField - 1] == '\0', "macField terminated");
         FUZZ_CHECK(slot.ipText[0] == '\0' || IsCanonicalAddress(SlotText(slot.ipText)),
                    "ipText is dotted decimal");
-        if (collecting && i >= g_deviceCount) {
+        if (collecting && i >= context->deviceCount) {
             FUZZ_CHECK(IsAllZero(slot.ipText) && IsAllZero(slot.modelNumber) &&
                            IsAllZero(slot.serialNumber) && IsAllZero(slot.macField),
                        "a slot not in use holds no bytes");
@@ -87,54 +90,48 @@ void CheckTable(const SearchContext* context, bool collecting = true) {
 }
 
 // A network that checks the table before and after every socket operation of the search.
-class CheckingSocket : public UdpSocket {
+class CheckingSocket : public ForwardingUdpSocket {
   public:
     CheckingSocket(std::unique_ptr<UdpSocket> inner, const SearchContext*& context)
-        : m_inner(std::move(inner)), m_context(context) {}
+        : ForwardingUdpSocket(std::move(inner)), m_context(context) {}
     // The search's own socket closes after the counters were set back to 0 for the end.
     ~CheckingSocket() override { CheckTable(m_context, false); }
 
-    bool EnableBroadcast() override { return m_inner->EnableBroadcast(); }
     bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
                 std::size_t size) override {
         CheckTable(m_context);
-        return m_inner->SendTo(address, port, data, size);
+        return ForwardingUdpSocket::SendTo(address, port, data, size);
     }
     int WaitReadable(WaitTime limit) override {
         CheckTable(m_context);
-        return m_inner->WaitReadable(limit);
+        return ForwardingUdpSocket::WaitReadable(limit);
     }
     int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
         CheckTable(m_context);
-        const int result = m_inner->ReceiveFrom(buffer, capacity, sender);
+        const int result = ForwardingUdpSocket::ReceiveFrom(buffer, capacity, sender);
         FUZZ_CHECK(result <= static_cast<int>(capacity), "receive within its buffer");
         return result;
     }
 
   private:
-    std::unique_ptr<UdpSocket> m_inner;
     const SearchContext*& m_context;
 };
 
-class CheckingNetwork : public Network {
+class CheckingNetwork : public ForwardingNetwork {
   public:
-    explicit CheckingNetwork(FakeNetwork& inner) : m_inner(inner) {}
+    explicit CheckingNetwork(FakeNetwork& inner) : ForwardingNetwork(inner) {}
 
     std::unique_ptr<UdpSocket> OpenUdpSocket() override {
         CheckTable(context);
-        std::unique_ptr<UdpSocket> socket = m_inner.OpenUdpSocket();
+        std::unique_ptr<UdpSocket> socket = ForwardingNetwork::OpenUdpSocket();
         if (!socket) {
             return nullptr;
         }
         return std::make_unique<CheckingSocket>(std::move(socket), context);
     }
-    void Shutdown() override { m_inner.Shutdown(); }
 
     // The running search's context; the worker frees it after its last socket and list call.
     const SearchContext* context = nullptr;
-
-  private:
-    FakeNetwork& m_inner;
 };
 
 // --- Scenario from the input --------------------------------------------------------------
@@ -333,7 +330,7 @@ void CheckEveryAnsweringPrinterListed(FakeListView& list, const std::vector<Fake
 // --- One input ----------------------------------------------------------------------------
 
 void RunScenario(ByteScript& script) {
-    ResetDiscoveryStateForTesting();
+    RequestState requests;
 
     const std::uint8_t flags = script.Byte();
     const bool specified = (flags & 0x01) != 0;
@@ -348,13 +345,14 @@ void RunScenario(ByteScript& script) {
 
     // The sequence bytes and the pending count carry over from earlier searches in a real run.
     if (presetSequences) {
-        g_discoveryRequest[1] = script.Byte();
-        g_serialNumberRequest[1] = script.Byte();
-        g_macAddressRequest[1] = script.Byte();
-        g_pendingSends = script.Word() % 257;
+        requests.discoveryRequest[1] = script.Byte();
+        requests.serialNumberRequest[1] = script.Byte();
+        requests.macAddressRequest[1] = script.Byte();
+        requests.pendingSends = script.Word() % 257;
     }
-    const std::uint8_t startSequence[3] = {g_discoveryRequest[1], g_serialNumberRequest[1],
-                                           g_macAddressRequest[1]};
+    const std::uint8_t startSequence[3] = {requests.discoveryRequest[1],
+                                           requests.serialNumberRequest[1],
+                                           requests.macAddressRequest[1]};
 
     FakeNetwork fake;
     CheckingNetwork network(fake);
@@ -459,20 +457,19 @@ void RunScenario(ByteScript& script) {
         }
     }
 
-    auto* context = new SearchContext{};
+    auto context = std::make_unique<SearchContext>();
     context->listControl = &list;
     context->retrieveButton = &retrieve;
     context->network = &network;
-    network.context = context;
-    if (specified) {
-        SpecifiedSearchThread(context);
-    } else {
-        BroadcastSearchThread(context);
-    }
+    context->requests = &requests;
+    // The search frees its object when it ends, after its last socket and list call.
+    network.context = context.get();
+    const SearchOutcome outcome = specified ? SpecifiedSearchThread(std::move(context))
+                                            : BroadcastSearchThread(std::move(context));
     network.context = nullptr;
     list.SetBeforeOperation(nullptr);
 
-    FUZZ_CHECK(g_deviceCount == 0 && g_slotCursor == 0, "counters back to 0 after the search");
+    FUZZ_CHECK(outcome.devicesListed <= list.ItemCount(), "the rows it reports are listed");
     FUZZ_CHECK(retrieve.IsEnabled(), "Retrieve enabled again");
     FUZZ_CHECK(fake.OpenSocketCount() == 0, "every socket closed");
     for (const FakeNetwork::SendRecord& send : fake.Sends()) {
