@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 #include "discovery/search_observer.h"
 #include "platform/qt/gui_thread_gate.h"
@@ -9,7 +10,8 @@
 namespace vindle {
 
 // Hands a search's progress and end to functions that run on the GUI thread. The worker posts
-// and goes on; nothing waits. After Detach() nothing more is handed on.
+// and goes on; nothing waits. Progress reports that come faster than the GUI thread takes them
+// are merged: it is handed the latest. After Detach() nothing more is handed on.
 class QtSearchObserver final : public SearchObserver {
   public:
     using ProgressHandler = std::function<void(const SearchProgress&)>;
@@ -31,6 +33,9 @@ class QtSearchObserver final : public SearchObserver {
     EndHandler m_onEnd;
     GuiThreadGate m_gate;
     std::atomic<int> m_postedCalls{0};
+    std::mutex m_mutex;
+    SearchProgress m_latest;
+    bool m_progressPosted = false;
 };
 
 }  // namespace vindle
