@@ -107,6 +107,11 @@ TEST_F(StopSearchTest, SearchesThatFindNothingSayWhy) {
     EXPECT_EQ(Status(), "The search request could not be sent: Network is unreachable");
     m_network.FailSendsAfter(-1);
 
+    m_network.SetOpenFails(true);
+    ASSERT_TRUE(test::RunSearch(*m_dlg));
+    EXPECT_EQ(Status(), "The search could not open a network socket");
+    m_network.SetOpenFails(false);
+
     WriteFile(m_dir.Path() / kSettingsFileName, SpecifiedSettings("10.1.2.3", ""));
     ASSERT_TRUE(test::RunSearch(*m_dlg));
     EXPECT_EQ(Status(),
