@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/posix/packet_info_send.h"
 #include "platform/wait_deadline.h"
 
 namespace vindle {
@@ -251,28 +252,15 @@ class PosixUdpSocket final : public UdpSocket {
     // as the routing table says. Notes the system's error text of a failure.
     bool SendOnce(const sockaddr_in& to, const std::uint8_t* data, std::size_t size,
                   const PosixReplyPaths::Path* path) {
-        iovec part{const_cast<std::uint8_t*>(data), size};
-        alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-        msghdr message{};
-        message.msg_name = const_cast<sockaddr_in*>(&to);
-        message.msg_namelen = sizeof to;
-        message.msg_iov = &part;
-        message.msg_iovlen = 1;
+        in_pktinfo info{};
         if (path != nullptr) {
-            message.msg_control = control;
-            message.msg_controllen = sizeof control;
-            cmsghdr* entry = CMSG_FIRSTHDR(&message);
-            entry->cmsg_level = IPPROTO_IP;
-            entry->cmsg_type = IP_PKTINFO;
-            entry->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-            in_pktinfo info{};
             info.ipi_ifindex = static_cast<int>(path->interfaceIndex);
             info.ipi_spec_dst.s_addr = htonl(path->localAddress);
-            std::memcpy(CMSG_DATA(entry), &info, sizeof info);
         }
         ssize_t sent;
         do {
-            sent = ::sendmsg(m_fd, &message, MSG_NOSIGNAL);
+            sent = SendWithPacketInfo(m_fd, to, data, size, path != nullptr ? &info : nullptr,
+                                      MSG_NOSIGNAL);
         } while (sent < 0 && errno == EINTR);
         if (sent < 0) {
             m_lastSend.errorText = std::strerror(errno);

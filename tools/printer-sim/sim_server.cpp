@@ -23,6 +23,7 @@
 #include <string>
 
 #include "platform/ipv4_text.h"
+#include "platform/posix/packet_info_send.h"
 #include "tools/printer-sim/sim_reply.h"
 #include "tools/printer-sim/sim_safety.h"
 
@@ -389,23 +390,9 @@ class Server {
     // Sends from the printer's own address, whatever address the request went to.
     bool SendFrom(Ipv4Address sourceAddress, const sockaddr_in& destination,
                   const std::vector<std::uint8_t>& bytes) {
-        iovec part{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
-        alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-        msghdr message{};
-        message.msg_name = const_cast<sockaddr_in*>(&destination);
-        message.msg_namelen = sizeof destination;
-        message.msg_iov = &part;
-        message.msg_iovlen = 1;
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        cmsghdr* entry = CMSG_FIRSTHDR(&message);
-        entry->cmsg_level = IPPROTO_IP;
-        entry->cmsg_type = IP_PKTINFO;
-        entry->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
         in_pktinfo info{};
         info.ipi_spec_dst.s_addr = htonl(sourceAddress);
-        std::memcpy(CMSG_DATA(entry), &info, sizeof info);
-        return ::sendmsg(m_fd, &message, 0) >= 0;
+        return SendWithPacketInfo(m_fd, destination, bytes.data(), bytes.size(), &info, 0) >= 0;
     }
 
     __attribute__((format(printf, 2, 3))) void Log(const char* format, ...) const {
