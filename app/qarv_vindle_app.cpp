@@ -13,6 +13,9 @@ CQarvVindleApp::CQarvVindleApp(int& argc, char** argv) : QApplication(argc, argv
     setApplicationDisplayName(QStringLiteral("Qarv Vindle"));
     setApplicationVersion(QString::fromLatin1(vindle::kVersionText));
     setDesktopFileName(QStringLiteral("qarv-vindle"));
+    // The window's menu bar is always its own: asking the desktop for a global menu would cost a
+    // session bus call at start.
+    setAttribute(Qt::AA_DontUseNativeMenuBar);
     setWindowIcon(vindle::WindowIcon());
 }
 
