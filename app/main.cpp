@@ -1,10 +1,9 @@
 #include "app/qarv_vindle_app.h"
-#include "platform/qt/startup_warm_up.h"
+#include "platform/qt/session_bus_warm_up.h"
 
 int main(int argc, char** argv) {
-    // The fonts load while Qt connects to the display, the session bus while the window is built.
-    const vindle::FontWarmUp fontWarmUp;
     CQarvVindleApp app(argc, argv);
+    // The session bus opens while the window is built.
     const vindle::SessionBusWarmUp sessionBusWarmUp;
     return app.InitInstance();
 }
