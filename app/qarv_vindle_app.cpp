@@ -1,14 +1,18 @@
 #include "app/qarv_vindle_app.h"
 
 #include <QMessageBox>
+#include <QStyle>
 
 #include "app/qarv_vindle_dlg.h"
+#include "app/qarv_vindle_style.h"
 #include "app/window_icon.h"
 #include "platform/system_network.h"
 #include "settings/user_settings_folder.h"
 #include "vindle_version.h"
 
 CQarvVindleApp::CQarvVindleApp(int& argc, char** argv) : QApplication(argc, argv) {
+    // The style the desktop (or -style) chose, with the menu bar's overflow icon drawn.
+    setStyle(new CQarvVindleStyle(style()->name()));
     setApplicationName(QStringLiteral("qarv-vindle"));
     setApplicationDisplayName(QStringLiteral("Qarv Vindle"));
     setApplicationVersion(QString::fromLatin1(vindle::kVersionText));

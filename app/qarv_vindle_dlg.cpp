@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <future>
 #include <system_error>
 #include <utility>
 
@@ -70,11 +71,14 @@ CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     setWindowIcon(vindle::WindowIcon());
 
-    const auto settingsProblem = vindle::StartupSettingsProblem(vindle::EnsureSettingsFile());
+    // The settings file is made (when absent) while the controls are built, since writing it
+    // safely waits for the disk; with no thread to spare it is made at get().
+    auto settingsAtStart =
+        std::async(std::launch::async | std::launch::deferred, &vindle::EnsureSettingsFile);
     BuildMenu();
     BuildControls();
-    if (settingsProblem) {
-        ShowSettingsProblem(*settingsProblem);
+    if (const auto problem = vindle::StartupSettingsProblem(settingsAtStart.get())) {
+        ShowSettingsProblem(*problem);
     }
 
     m_listAdapter = std::make_unique<vindle::QtListView>(m_listDevices);

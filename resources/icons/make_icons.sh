@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Draws the window icon (a printer on a blue tile with signal arcs) with ImageMagick at 256 pixels
-# and scales it to the sizes the resource file lists. Run it after changing the drawing.
+# and scales it to the sizes the resource file lists. The sizes a window shows are also written
+# as raw RGBA pixels, which the program takes without decoding. Run it after changing the drawing.
 set -euo pipefail
 cd "$(dirname "$0")"
 work=$(mktemp -d)
@@ -26,4 +27,7 @@ convert -size 256x256 xc:none \
 for size in 16 24 32 48 64 128; do
     convert qarv_vindle_256.png -filter Lanczos -resize "${size}x${size}" \
         PNG32:"qarv_vindle_${size}.png"
+done
+for size in 16 24 32 48; do
+    convert "qarv_vindle_${size}.png" -depth 8 "rgba:qarv_vindle_${size}.rgba"
 done
