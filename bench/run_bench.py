@@ -261,7 +261,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", required=True)
     parser.add_argument("--runs", type=int, default=3, help="timed searches per case")
-    parser.add_argument("--startup-runs", type=int, default=9)
+    parser.add_argument("--startup-runs", type=int, default=21)
     parser.add_argument("--log", required=True)
     parser.add_argument("--markdown", help="also write the table as Markdown to this file")
     parser.add_argument("--only", choices=("in_process", "searches", "startup"),
