@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "platform/posix/packet_info_send.h"
+#include "platform/resolved_host_address.h"
 #include "platform/wait_deadline.h"
 
 namespace vindle {
@@ -364,29 +364,6 @@ std::optional<Ipv4Address> FirstInterfaceAddress() {
         found = ntohl(address.sin_addr.s_addr);
     }
     ::freeifaddrs(list);
-    return found;
-}
-
-std::optional<Ipv4Address> ResolvedHostAddress() {
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0) {
-        return std::nullopt;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    addrinfo* result = nullptr;
-    if (::getaddrinfo(name, nullptr, &hints, &result) != 0) {
-        return std::nullopt;
-    }
-    std::optional<Ipv4Address> found;
-    for (const addrinfo* entry = result; entry != nullptr && !found; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
-            sockaddr_in address{};
-            std::memcpy(&address, entry->ai_addr, sizeof address);
-            found = ntohl(address.sin_addr.s_addr);
-        }
-    }
-    ::freeaddrinfo(result);
     return found;
 }
 

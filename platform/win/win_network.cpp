@@ -15,6 +15,7 @@
 #include <shared_mutex>
 #include <vector>
 
+#include "platform/resolved_host_address.h"
 #include "platform/system_network.h"
 #include "platform/wait_deadline.h"
 #include "platform/win/win_error.h"
@@ -302,29 +303,6 @@ class WinUdpSocket final : public UdpSocket {
     InterfaceIndex m_sendInterface = 0;
     SendReport m_lastSend;
 };
-
-std::optional<Ipv4Address> ResolvedHostAddress() {
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0) {
-        return std::nullopt;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    addrinfo* result = nullptr;
-    if (::getaddrinfo(name, nullptr, &hints, &result) != 0) {
-        return std::nullopt;
-    }
-    std::optional<Ipv4Address> found;
-    for (const addrinfo* entry = result; entry != nullptr && !found; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
-            sockaddr_in address{};
-            std::memcpy(&address, entry->ai_addr, sizeof address);
-            found = ntohl(address.sin_addr.s_addr);
-        }
-    }
-    ::freeaddrinfo(result);
-    return found;
-}
 
 }  // namespace
 
