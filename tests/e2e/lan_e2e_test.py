@@ -16,24 +16,10 @@ import tempfile
 import time
 import unittest
 
+from lan_e2e_settings import BROADCAST_INI, SPECIFIED_INI
+
 SIMULATOR, GUI_DUMP, SCANNER, PRINTERS_CONF = sys.argv[1:5]
 
-BROADCAST_INI = """[BroadCast]
-Status=Enabled
-[SearchSpecifiedAddress]
-Status=Disabled
-[TimeOut]
-TimeVal=3
-"""
-SPECIFIED_INI = """[BroadCast]
-Status=Disabled
-[SearchSpecifiedAddress]
-Status=Enabled
-IPAddress=203.0.113.0,198.18.0.7
-Subnet=255.255.255.0,255.255.255.255
-[TimeOut]
-TimeVal=3
-"""
 UNDEFINED_INI = BROADCAST_INI.replace("Status=Disabled", "Status=Enabled")
 
 

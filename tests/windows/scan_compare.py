@@ -12,28 +12,13 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from lan_e2e_settings import BROADCAST_INI, SPECIFIED_INI  # noqa: E402
 from wine_sandbox import WINE, fail, run_to_files, start_own_wineserver, stop_wineserver
 
 SIMULATOR, PRINTERS_CONF, LINUX_SCANNER, WINDOWS_SCANNER = map(os.path.abspath, sys.argv[1:5])
 
-SETTINGS = {
-    "broadcast": """[BroadCast]
-Status=Enabled
-[SearchSpecifiedAddress]
-Status=Disabled
-[TimeOut]
-TimeVal=3
-""",
-    "specified": """[BroadCast]
-Status=Disabled
-[SearchSpecifiedAddress]
-Status=Enabled
-IPAddress=203.0.113.0,198.18.0.7
-Subnet=255.255.255.0,255.255.255.255
-[TimeOut]
-TimeVal=3
-""",
-}
+SETTINGS = {"broadcast": BROADCAST_INI, "specified": SPECIFIED_INI}
 # The complete printers of lan_e2e.conf: each search lists all of them.
 EXPECTED_ROWS = 8
 
