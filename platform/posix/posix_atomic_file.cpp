@@ -7,11 +7,12 @@
 
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <climits>
+#include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <string>
+
+#include "platform/stale_temp_files.h"
 
 namespace vindle {
 
@@ -88,36 +89,16 @@ std::string TempPrefix(const std::string& target) {
     return "." + BaseName(target) + ".tmp-";
 }
 
-// A save killed between creating its temporary file and renaming it leaves the file behind.
-// Those of processes that no longer exist are removed, so crashes never pile them up; those of
-// a live process (another save under way) are left alone.
-void RemoveStaleTemps(const std::string& target) {
-    namespace fs = std::filesystem;
-    const std::string prefix = TempPrefix(target);
-    std::error_code error;
-    for (fs::directory_iterator entry(ParentDirectory(target), error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
-        if (!name.starts_with(prefix)) {
-            continue;
-        }
-        const char* digits = name.c_str() + prefix.size();
-        pid_t pid = 0;
-        const auto [next, status] = std::from_chars(digits, name.c_str() + name.size(), pid);
-        if (status != std::errc() || next == digits || *next != '-' || pid <= 0 ||
-            pid == getpid()) {
-            continue;
-        }
-        if (kill(pid, 0) != 0 && errno == ESRCH) {
-            std::error_code ignored;
-            fs::remove(entry->path(), ignored);
-        }
-    }
+// Whether no process `processId` exists any more (one of another user's still counts as alive).
+bool ProcessIsGone(std::uint64_t processId) {
+    const auto pid = static_cast<pid_t>(processId);
+    return static_cast<std::uint64_t>(pid) == processId && pid > 0 && kill(pid, 0) != 0 &&
+           errno == ESRCH;
 }
 
 int CreateTempBeside(const std::string& target, std::string& tempPath) {
     static std::atomic<unsigned> s_counter{0};
-    RemoveStaleTemps(target);
+    RemoveStaleTemps(ParentDirectory(target), TempPrefix(target), getpid(), ProcessIsGone);
     const std::string prefix =
         ParentDirectory(target) + "/" + TempPrefix(target) + std::to_string(getpid()) + "-";
     for (int attempt = 0; attempt < kMaxTempAttempts; ++attempt) {

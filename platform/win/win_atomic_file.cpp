@@ -3,10 +3,11 @@
 #include <windows.h>
 
 #include <atomic>
-#include <charconv>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
+#include "platform/stale_temp_files.h"
 #include "platform/win/win_error.h"
 
 namespace vindle {
@@ -58,8 +59,12 @@ bool Failed(std::string* errorText, DWORD error = GetLastError()) {
     return false;
 }
 
-bool ProcessIsGone(DWORD processId) {
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+bool ProcessIsGone(std::uint64_t processId) {
+    if (processId > MAXDWORD) {
+        return false;
+    }
+    const HANDLE process =
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(processId));
     if (process == nullptr) {
         // No such process; a process we may not open (another user's) still counts as alive.
         return GetLastError() == ERROR_INVALID_PARAMETER;
@@ -70,35 +75,10 @@ bool ProcessIsGone(DWORD processId) {
     return ended;
 }
 
-// A save killed between creating its temporary file and moving it leaves the file behind. Those
-// of processes that no longer run are removed; those of a live process are left alone.
-void RemoveStaleTemps(const std::string& target) {
-    namespace fs = std::filesystem;
-    const std::string prefix = TempPrefix(target);
-    std::error_code error;
-    for (fs::directory_iterator entry(fs::u8path(ParentDirectory(target)), error), end;
-         !error && entry != end; entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
-        if (!name.starts_with(prefix)) {
-            continue;
-        }
-        const char* digits = name.c_str() + prefix.size();
-        DWORD processId = 0;
-        const auto [next, status] = std::from_chars(digits, name.c_str() + name.size(), processId);
-        if (status != std::errc() || next == digits || *next != '-' || processId == 0 ||
-            processId == GetCurrentProcessId()) {
-            continue;
-        }
-        if (ProcessIsGone(processId)) {
-            std::error_code ignored;
-            fs::remove(entry->path(), ignored);
-        }
-    }
-}
-
 HANDLE CreateTempBeside(const std::string& target, std::string& tempPath) {
     static std::atomic<unsigned> s_counter{0};
-    RemoveStaleTemps(target);
+    RemoveStaleTemps(std::filesystem::u8path(ParentDirectory(target)), TempPrefix(target),
+                     GetCurrentProcessId(), ProcessIsGone);
     const std::string prefix = ParentDirectory(target) + "\\" + TempPrefix(target) +
                                std::to_string(GetCurrentProcessId()) + "-";
     for (int attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
