@@ -20,26 +20,10 @@
 #include "platform/wait_deadline.h"
 #include "platform/win/win_error.h"
 #include "platform/win/win_interfaces.h"
+#include "platform/win/winsock_session.h"
 
 namespace vindle {
 namespace {
-
-// Keeps the socket library started while anything that uses it exists.
-struct WinsockSession {
-    bool started = false;
-
-    WinsockSession() {
-        WSADATA data{};
-        started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }
-    ~WinsockSession() {
-        if (started) {
-            WSACleanup();
-        }
-    }
-    WinsockSession(const WinsockSession&) = delete;
-    WinsockSession& operator=(const WinsockSession&) = delete;
-};
 
 // A UDP socket on 127.0.0.1 connected to itself: one datagram sent to it by Shutdown() is never
 // read, so it stays readable and ends every select that includes it.

@@ -1,6 +1,7 @@
 // The Winsock network over real UDP sockets on 127.0.0.1 only.
 
 #include "platform/win/win_network.h"
+#include "platform/win/winsock_session.h"
 
 #include <gtest/gtest.h>
 #include <winsock2.h>
@@ -19,19 +20,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr Ipv4Address kLoopback = 0x7F000001u;
-
-struct WinsockStarted {
-    WinsockStarted() {
-        WSADATA data{};
-        ok = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }
-    ~WinsockStarted() {
-        if (ok) {
-            WSACleanup();
-        }
-    }
-    bool ok = false;
-};
 
 // A plain socket bound to 127.0.0.1 that plays the far end.
 class LoopbackPeer {
@@ -78,7 +66,7 @@ class LoopbackPeer {
 class WinNetworkTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(m_winsock.ok);
+        ASSERT_TRUE(m_winsock.started);
         ASSERT_NE(m_peer.port(), 0) << "cannot bind the loopback peer";
         m_socket = m_network.OpenUdpSocket();
         ASSERT_NE(m_socket, nullptr);
@@ -95,7 +83,7 @@ class WinNetworkTest : public ::testing::Test {
         return std::chrono::duration<double>(Clock::now() - start).count();
     }
 
-    WinsockStarted m_winsock;
+    WinsockSession m_winsock;
     LoopbackPeer m_peer;
     WinNetwork m_network;
     std::unique_ptr<UdpSocket> m_socket;
