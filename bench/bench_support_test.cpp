@@ -127,11 +127,9 @@ TEST(InstantNetworkTest, RepliesAsAPrinterSoTheDeviceIsListedComplete) {
 
     FakeListView list;
     list.AppendRow({"198.18.0.9", "", "", ""});
-    FakeControl retrieve(false);
     RequestState requests;
     SearchContext context;
     context.listControl = &list;
-    context.retrieveButton = &retrieve;
     context.network = &network;
     context.requests = &requests;
     std::unique_ptr<InstantNetwork::Socket> ownSocket = network.OpenSearchSocket();

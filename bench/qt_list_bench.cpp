@@ -30,7 +30,7 @@ namespace vindle {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Row = std::array<QString, kDeviceListColumns>;
+using Row = std::array<QString, kDeviceListColumnCount>;
 
 struct GuiFixture {
     QDialog window;
@@ -51,7 +51,7 @@ auto RunOnGui(Operation&& operation) {
 void BuildFixture(GuiFixture& fixture) {
     fixture.tree = new QTreeWidget(&fixture.window);
     QTreeWidget& tree = *fixture.tree;
-    tree.setColumnCount(kDeviceListColumns);
+    tree.setColumnCount(kDeviceListColumnCount);
     tree.setHeaderLabels({QStringLiteral("IP Address"), QStringLiteral("MAC Address"),
                           QStringLiteral("Model number"), QStringLiteral("Serial number")});
     tree.setRootIsDecorated(false);
@@ -100,7 +100,7 @@ QString LoadRows(QTreeWidget& tree, const std::vector<Row>& rows) {
     tree.clearSelection();
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         QTreeWidgetItem* item = tree.topLevelItem(r);
-        for (int column = 0; column < kDeviceListColumns; ++column) {
+        for (int column = 0; column < kDeviceListColumnCount; ++column) {
             item->setText(column, rows[r][column]);
         }
     }
@@ -152,13 +152,13 @@ void SortBenchmark(benchmark::State& state, int column, bool repaint) {
 }
 
 void BM_SortByAddress(benchmark::State& state) {
-    SortBenchmark(state, kAddressColumn, false);
+    SortBenchmark(state, kIpAddressColumn, false);
 }
 void BM_SortBySerial(benchmark::State& state) {
     SortBenchmark(state, 3, false);
 }
 void BM_SortByAddressAndRepaint(benchmark::State& state) {
-    SortBenchmark(state, kAddressColumn, true);
+    SortBenchmark(state, kIpAddressColumn, true);
 }
 BENCHMARK(BM_SortByAddress)
     ->Arg(20)

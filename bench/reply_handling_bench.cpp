@@ -62,11 +62,9 @@ void BM_AcceptedReply(benchmark::State& state) {
     // Its address lies between those of rows rows / 2 - 1 and rows / 2, so it lands at rows / 2.
     const int expectedRow = rows / 2;
 
-    FakeControl retrieve(false);
     RequestState requests;
     SearchContext context;
     context.listControl = &list;
-    context.retrieveButton = &retrieve;
     context.network = &network;
     context.requests = &requests;
     std::unique_ptr<InstantNetwork::Socket> ownSocket = network.OpenSearchSocket();

@@ -28,7 +28,7 @@
 #include <string_view>
 #include <thread>
 
-#include "app/qarv_vindle_dlg.h"
+#include "app/qt/qarv_vindle_dlg.h"
 #include "bench/timing_network.h"
 #include "discovery/broadcast_search.h"
 #include "discovery/protocol.h"

@@ -18,7 +18,7 @@ int CompareBytes(const std::string& a, const std::string& b) {
 
 int CompareSortKeys(int column, const std::string& a, const std::string& b) {
     // Addresses compare octet by octet, the order in which the searches place rows.
-    return column == kAddressColumn ? CompareAddressTexts(a, b) : CompareBytes(a, b);
+    return column == kIpAddressColumn ? CompareAddressTexts(a, b) : CompareBytes(a, b);
 }
 
 void SortByColumn(ListView& list, int column, bool ascending) {
@@ -64,17 +64,17 @@ void SortRange(ListView& list, int column, bool ascending, int lo, int hi) {
 }
 
 void SwapRows(ListView& list, int i, int j) {
-    std::array<std::string, kDeviceListColumns> savedTexts;
-    for (int column = 0; column < kDeviceListColumns; ++column) {
+    std::array<std::string, kDeviceListColumnCount> savedTexts;
+    for (int column = 0; column < kDeviceListColumnCount; ++column) {
         savedTexts[column] = list.ItemText(i, column);
     }
     const ListRowState stateI = list.RowState(i);
     const ListRowState stateJ = list.RowState(j);
-    for (int column = 0; column < kDeviceListColumns; ++column) {
+    for (int column = 0; column < kDeviceListColumnCount; ++column) {
         list.SetItemText(i, column, list.ItemText(j, column));
     }
     list.SetRowState(i, stateJ);
-    for (int column = 0; column < kDeviceListColumns; ++column) {
+    for (int column = 0; column < kDeviceListColumnCount; ++column) {
         list.SetItemText(j, column, savedTexts[column]);
     }
     list.SetRowState(j, stateI);

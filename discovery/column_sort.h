@@ -2,12 +2,10 @@
 
 #include <string>
 
+#include "discovery/device_list_rules.h"
 #include "platform/list_view.h"
 
 namespace vindle {
-
-constexpr int kDeviceListColumns = 4;
-constexpr int kAddressColumn = 0;
 
 // Orders two sort keys of `column`: negative, zero or positive. The address column compares
 // addresses octet by octet, the other columns compare text in unsigned byte order.

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "discovery/search_observer.h"
-#include "platform/control.h"
 #include "platform/list_view.h"
 #include "platform/network.h"
 
@@ -28,14 +27,13 @@ using DestinationText = char[16];
 
 struct RequestState;
 
-// One search: created zero-filled by "Retrieve", handed to the worker, which owns it until the
-// search ends. It holds what the search owns (slots and counters, socket, destination table) and
-// where it reports: the list, "Retrieve" and, when given, an observer of its progress and end.
+// One search: created zero-filled when a search starts, handed to the worker, which owns it until
+// the search ends. It holds what the search owns (slots and counters, socket, destination table)
+// and where it reports: the list and, when given, an observer of its progress and end.
 // `requests` is the program's long-lived request state and `network` where sockets are opened;
 // both outlive the search.
 struct SearchContext {
     ListView* listControl = nullptr;
-    Control* retrieveButton = nullptr;
     DeviceSlot deviceSlots[kDeviceSlotCount] = {};
     Network* network = nullptr;
     RequestState* requests = nullptr;

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "discovery/search_session.h"
+#include "settings/settings_file.h"
+
 namespace vindle {
 
 namespace {
@@ -60,6 +63,44 @@ std::string OutcomeStatusText(const SearchOutcome& outcome, double elapsedSecond
 std::string NoSearchModeStatusText() {
     return "No search mode is set: in QarvVindle.ini set [BroadCast] Status or "
            "[SearchSpecifiedAddress] Status to Enabled (Tool > Configuration)";
+}
+
+StatusLine StartStatusLine(const SearchStart& start) {
+    switch (start.result) {
+        case SearchStart::Result::Started:
+            return {"Searching...", ""};
+        case SearchStart::Result::NoSearchMode:
+            return {NoSearchModeStatusText(), ""};
+        case SearchStart::Result::SettingsUnreadable:
+            if (auto problem = RetrieveSettingsProblem(start.settings)) {
+                return *problem;
+            }
+            return {NoSearchModeStatusText(), ""};
+        case SearchStart::Result::NoThread:
+            break;
+    }
+    return {"The search could not be started: no thread is available", ""};
+}
+
+std::optional<StatusLine> StartupSettingsProblem(const SettingsStatus& status) {
+    if (status.Ok()) {
+        return std::nullopt;
+    }
+    return StatusLine{"The settings file can be neither opened nor created (" + status.Reason() +
+                          "): searches cannot start",
+                      "The settings file " + SettingsFilePath() +
+                          " can be neither opened nor created:\n" + status.Reason() +
+                          "\nSearches cannot start until it can be read."};
+}
+
+std::optional<StatusLine> RetrieveSettingsProblem(const SettingsStatus& status) {
+    if (status.Ok()) {
+        return std::nullopt;
+    }
+    return StatusLine{
+        "The settings file cannot be read (" + status.Reason() + "): no search was started",
+        "The settings file " + SettingsFilePath() + " cannot be read:\n" + status.Reason() +
+            "\nNo search was started."};
 }
 
 }  // namespace vindle

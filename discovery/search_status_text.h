@@ -1,10 +1,21 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "discovery/search_observer.h"
 
 namespace vindle {
+
+struct SearchStart;
+struct SettingsStatus;
+
+// A status line's text, and the longer text its tooltip shows (the same text when empty). Texts
+// that name the settings file or carry the system's reason come in the system's encoding.
+struct StatusLine {
+    std::string brief;
+    std::string full;
+};
 
 // The status line's texts: what a search is doing and how it ended, in plain words.
 std::string IdleStatusText();
@@ -13,5 +24,13 @@ std::string ProgressStatusText(const SearchProgress& progress);
 std::string OutcomeStatusText(const SearchOutcome& outcome, double elapsedSeconds, bool stopped);
 // "Retrieve" found no search mode in the settings file.
 std::string NoSearchModeStatusText();
+// What "Retrieve" shows once Start() has returned: "Searching..." for a started search,
+// otherwise why none started.
+StatusLine StartStatusLine(const SearchStart& start);
+
+// At start-up: the settings file can be neither opened nor created. Nothing when `status` is Ok.
+std::optional<StatusLine> StartupSettingsProblem(const SettingsStatus& status);
+// At "Retrieve": no search mode could be read because the file cannot be read.
+std::optional<StatusLine> RetrieveSettingsProblem(const SettingsStatus& status);
 
 }  // namespace vindle

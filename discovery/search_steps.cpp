@@ -51,12 +51,9 @@ SearchOutcome FinishSearch(std::unique_ptr<SearchContext> context, SearchOutcome
     context->slotCursor = 0;
     context->socket.reset();
     outcome.devicesListed = context->devicesListed;
-    // Reported before "Retrieve" comes back, so whoever sees the button enabled sees the outcome.
+    // Reported after the socket has closed: a front end may start the next search at once.
     if (context->observer != nullptr) {
         context->observer->SearchEnded(outcome);
-    }
-    if (context->retrieveButton != nullptr) {
-        context->retrieveButton->SetEnabled(true);
     }
     return outcome;
 }

@@ -23,7 +23,7 @@ void ReportProgress(SearchContext& context, const SearchProgress& progress);
 void ReportDeviceListed(SearchContext& context);
 
 // The last steps of both searches, on every path: slot counters back to 0, the socket closed,
-// the outcome reported, "Retrieve" usable again, and the search object freed. Returns `outcome`.
+// the outcome reported, and the search object freed. Returns `outcome`.
 SearchOutcome FinishSearch(std::unique_ptr<SearchContext> context, SearchOutcome outcome);
 
 }  // namespace vindle

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "app/qarv_vindle_dlg.h"
+#include "app/qt/qarv_vindle_dlg.h"
 #include "platform/posix/posix_network.h"
 
 namespace {

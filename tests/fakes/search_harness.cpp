@@ -43,7 +43,6 @@ void SearchHarness::WriteSettingsText(const std::string& text) {
 std::unique_ptr<SearchContext> SearchHarness::NewContext(SearchObserver* observer) {
     auto context = std::make_unique<SearchContext>();
     context->listControl = &list;
-    context->retrieveButton = &retrieve;
     context->network = &network;
     context->requests = &requests;
     context->observer = observer;

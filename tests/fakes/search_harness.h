@@ -7,7 +7,6 @@
 
 #include "discovery/protocol.h"
 #include "discovery/search_context.h"
-#include "fakes/fake_control.h"
 #include "fakes/fake_list_view.h"
 #include "fakes/fake_network.h"
 #include "fakes/temp_dir.h"
@@ -15,8 +14,7 @@
 namespace vindle {
 
 // Everything one search needs, on the fakes: a temporary working directory holding the settings
-// file, the fake network, the program's request state, the list and the "Retrieve" button
-// (disabled, as "Retrieve" leaves it before a worker starts).
+// file, the fake network, the program's request state and the list.
 class SearchHarness {
   public:
     SearchHarness() = default;
@@ -38,7 +36,6 @@ class SearchHarness {
     FakeNetwork network;
     RequestState requests;
     FakeListView list;
-    FakeControl retrieve{false};
 };
 
 // The request bytes of kind `kind` with sequence byte `sequence`.

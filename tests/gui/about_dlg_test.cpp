@@ -1,4 +1,4 @@
-#include "app/about_dlg.h"
+#include "app/qt/about_dlg.h"
 
 #include <QFontMetrics>
 #include <QLabel>

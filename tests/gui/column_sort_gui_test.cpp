@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/qarv_vindle_dlg.h"
+#include "app/qt/qarv_vindle_dlg.h"
 #include "fakes/fake_network.h"
 #include "fakes/temp_dir.h"
 #include "gui_test_support.h"

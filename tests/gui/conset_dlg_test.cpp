@@ -1,4 +1,4 @@
-#include "app/conset_dlg.h"
+#include "app/qt/conset_dlg.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ip_address_edit.h"
+#include "app/qt/ip_address_edit.h"
 #include "fakes/temp_dir.h"
 #include "settings/settings_file.h"
 

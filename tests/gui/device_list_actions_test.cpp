@@ -1,4 +1,4 @@
-#include "app/device_list_actions.h"
+#include "app/qt/device_list_actions.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -15,7 +15,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "app/qarv_vindle_dlg.h"
+#include "app/qt/qarv_vindle_dlg.h"
 #include "fakes/fake_network.h"
 #include "fakes/temp_dir.h"
 #include "gui_test_support.h"

@@ -1,4 +1,4 @@
-#include "app/qarv_vindle_dlg.h"
+#include "app/qt/qarv_vindle_dlg.h"
 
 #include <QElapsedTimer>
 #include <QFontInfo>

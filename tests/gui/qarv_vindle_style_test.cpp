@@ -1,4 +1,4 @@
-#include "app/qarv_vindle_style.h"
+#include "app/qt/qarv_vindle_style.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,24 +1,17 @@
 // qarv-vindle-scan: one search from the command line, with the settings file of the current
 // working directory, printing the devices in the order the main window would list them.
-#include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
-#include "discovery/broadcast_search.h"
+#include "discovery/device_list_rules.h"
 #include "discovery/device_row_format.h"
-#include "discovery/protocol.h"
-#include "discovery/search_context.h"
-#include "discovery/specified_search.h"
+#include "discovery/search_session.h"
 #include "platform/console.h"
 #include "platform/memory_list_view.h"
 #include "platform/system_network.h"
@@ -60,30 +53,6 @@ constexpr char kUsage[] =
     "file cannot be read or created, 6 when the output could not be written, 130 when Ctrl+C\n"
     "ended the search.\n";
 
-// "Retrieve" of a window that has none: the search enables it when it ends.
-class SearchEndSignal : public vindle::Control {
-  public:
-    void SetEnabled(bool enabled) override {
-        std::lock_guard lock(m_mutex);
-        m_enabled = enabled;
-        m_changed.notify_all();
-    }
-    bool IsEnabled() override {
-        std::lock_guard lock(m_mutex);
-        return m_enabled;
-    }
-    // Waits up to `limit` for the search to end; true when it has.
-    bool WaitForEnd(std::chrono::milliseconds limit) {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, limit, [this] { return m_enabled; });
-    }
-
-  private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_enabled = false;
-};
-
 int ReportOutputFailure(const std::string& reason) {
     std::cerr << "qarv-vindle-scan: the output could not be written: " << reason << "\n";
     return kExitOutputFailed;
@@ -101,14 +70,6 @@ int ReportUnusableSettings(const vindle::SettingsStatus& status) {
               << (exists ? " cannot be read: " : " is missing and cannot be created: ")
               << status.Reason() << "\n";
     return kExitSettingsUnreadable;
-}
-
-std::vector<vindle::DeviceRow> CollectRows(vindle::MemoryListView& list) {
-    std::vector<vindle::DeviceRow> rows;
-    for (const auto& row : list.Rows()) {
-        rows.push_back({row.texts[0], row.texts[1], row.texts[2], row.texts[3]});
-    }
-    return rows;
 }
 
 }  // namespace
@@ -142,11 +103,17 @@ int main(int argc, char** argv) {
     if (const vindle::SettingsStatus status = vindle::EnsureSettingsFile(); !status.Ok()) {
         return ReportUnusableSettings(status);
     }
-    const vindle::SearchMode mode = vindle::ReadSearchMode();
-    if (mode == vindle::SearchMode::Undefined) {
-        if (const vindle::SettingsStatus status = vindle::CheckSettingsReadable(); !status.Ok()) {
-            return ReportUnusableSettings(status);
-        }
+    vindle::MemoryListView list;
+    vindle::SearchSession session(network, list, nullptr);
+    const vindle::SearchStart start = session.Start();
+    if (start.result == vindle::SearchStart::Result::SettingsUnreadable) {
+        return ReportUnusableSettings(start.settings);
+    }
+    if (start.result == vindle::SearchStart::Result::NoThread) {
+        std::cerr << "qarv-vindle-scan: the search could not be started: no thread is available\n";
+        return kExitNetworkUnusable;
+    }
+    if (start.result == vindle::SearchStart::Result::NoSearchMode) {
         std::cerr << "qarv-vindle-scan: " << vindle::kSettingsFileName
                   << " selects no search mode.\n"
                      "Set [BroadCast] Status=Enabled and [SearchSpecifiedAddress] "
@@ -156,25 +123,11 @@ int main(int argc, char** argv) {
         return kExitNoSearchMode;
     }
 
-    vindle::MemoryListView list;
-    SearchEndSignal searchEnd;
-
-    vindle::RequestState requests;
-
-    auto context = std::make_unique<vindle::SearchContext>();
-    context->listControl = &list;
-    context->retrieveButton = &searchEnd;
-    context->network = &network;
-    context->requests = &requests;
-    std::thread worker(mode == vindle::SearchMode::Broadcast ? vindle::BroadcastSearchThread
-                                                             : vindle::SpecifiedSearchThread,
-                       std::move(context));
-
     // Progress on a terminal only: printers found and the quiet time that ends the search.
     const bool showProgress = vindle::StandardErrorIsTerminal();
-    while (!searchEnd.WaitForEnd(std::chrono::milliseconds(200))) {
+    while (!session.WaitFor(std::chrono::milliseconds(200))) {
         if (vindle::InterruptRequested()) {
-            network.Shutdown();
+            session.Stop();
         }
         if (showProgress) {
             const auto quiet =
@@ -184,13 +137,12 @@ int main(int argc, char** argv) {
             std::fflush(stderr);
         }
     }
-    worker.join();
     if (showProgress) {
         std::fprintf(stderr, "\r\033[K");
     }
 
     if (vindle::InterruptRequested()) {
-        const int status = PrintOrFail(vindle::FormatRows(options.format, CollectRows(list)));
+        const int status = PrintOrFail(vindle::FormatRows(options.format, vindle::ReadDeviceRows(list, false)));
         std::cerr << "qarv-vindle-scan: interrupted; " << list.ItemCount()
                   << " printer(s) found before the search ended\n";
         return status == kExitSearched ? kExitInterrupted : status;
@@ -200,5 +152,5 @@ int main(int argc, char** argv) {
                   << "\n";
         return kExitNetworkUnusable;
     }
-    return PrintOrFail(vindle::FormatRows(options.format, CollectRows(list)));
+    return PrintOrFail(vindle::FormatRows(options.format, vindle::ReadDeviceRows(list, false)));
 }

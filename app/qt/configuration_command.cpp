@@ -1,6 +1,6 @@
-#include "app/configuration_command.h"
+#include "app/qt/configuration_command.h"
 
-#include "app/conset_dlg.h"
+#include "app/qt/conset_dlg.h"
 
 void RunConfigurationDialog(QWidget* owner) {
     CConsetDlg dialog(owner);

@@ -1,7 +1,6 @@
-#include "app/qarv_vindle_dlg.h"
+#include "app/qt/qarv_vindle_dlg.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,23 +11,19 @@
 #include <QTreeWidget>
 
 #include <future>
-#include <system_error>
 #include <utility>
 
-#include "app/about_dlg.h"
-#include "app/configuration_command.h"
-#include "app/device_list_actions.h"
-#include "app/settings_problem_report.h"
-#include "app/window_icon.h"
-#include "discovery/broadcast_search.h"
+#include "app/qt/about_dlg.h"
+#include "app/qt/configuration_command.h"
+#include "app/qt/device_list_actions.h"
+#include "app/qt/qt_search_observer.h"
+#include "app/qt/window_icon.h"
 #include "discovery/column_sort.h"
+#include "discovery/device_list_rules.h"
 #include "discovery/search_status_text.h"
-#include "discovery/specified_search.h"
 #include "platform/qt/dialog_units.h"
-#include "platform/qt/qt_control.h"
 #include "platform/qt/qt_list_mirror.h"
 #include "platform/qt/qt_list_view.h"
-#include "platform/qt/qt_search_observer.h"
 #include "settings/settings_file.h"
 
 namespace {
@@ -36,11 +31,14 @@ namespace {
 // Client area of the window in dialog units; the menu bar sits above it.
 constexpr int kClientWidth = 318;
 constexpr int kClientHeight = 358;
-constexpr int kColumnPixels = 115;
 constexpr int kTitleCellHeight = 32;
 
 // "Times New Roman" (or the closest serif) whose cell, ascent plus descent, is 32 pixels high,
 // as a Windows font of height 32 is: its characters are a little smaller than 32 pixels.
+QString FromSystemText(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 QFont TitleFont() {
     QFont font(QStringLiteral("Times New Roman"));
     font.setStyleHint(QFont::Serif);
@@ -61,7 +59,7 @@ QFont TitleFont() {
 }  // namespace
 
 CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, QWidget* parent)
-    : QDialog(parent), m_network(network), m_wakeReceiver(std::make_unique<QObject>()) {
+    : QDialog(parent), m_network(network) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Qarv Vindle"));
     // A top-level window of its own (own task-bar entry) with a minimise box but no maximise
@@ -78,15 +76,18 @@ CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, QWidget* parent)
     BuildMenu();
     BuildControls();
     if (const auto problem = vindle::StartupSettingsProblem(settingsAtStart.get())) {
-        ShowSettingsProblem(*problem);
+        SetStatusLine(*problem);
     }
 
     m_listAdapter = std::make_unique<vindle::QtListView>(m_listDevices);
     m_listMirror = std::make_unique<vindle::QtListMirror>(m_rows, *m_listAdapter);
-    m_retrieveAdapter = std::make_unique<vindle::QtControl>(m_btnRetrieve);
+    m_rowActions = new vindle::DeviceListActions(m_listDevices, *m_listMirror);
     m_searchObserver = std::make_unique<vindle::QtSearchObserver>(
         [this](const vindle::SearchProgress& progress) { OnSearchProgressed(progress); },
         [this](const vindle::SearchOutcome& outcome) { OnSearchEnded(outcome); });
+    m_session = std::make_unique<vindle::SearchSession>(
+        m_network, m_rows, m_searchObserver.get(),
+        [this](WorkerBody body) { return StartWorkerThread(std::move(body)); });
 }
 
 CQarvVindleDlg::~CQarvVindleDlg() {
@@ -138,10 +139,12 @@ void CQarvVindleDlg::BuildControls() {
     m_listDevices->setObjectName(QStringLiteral("deviceList"));
     m_listDevices->setAccessibleName(QStringLiteral("Printers found"));
     m_listDevices->setGeometry(units.ToPixels(2, 25, 313, 293));
-    m_listDevices->setColumnCount(vindle::kDeviceListColumns);
-    m_listDevices->setHeaderLabels({QStringLiteral("IP Address"), QStringLiteral("MAC Address"),
-                                    QStringLiteral("Model number"),
-                                    QStringLiteral("Serial number")});
+    m_listDevices->setColumnCount(vindle::kDeviceListColumnCount);
+    QStringList headings;
+    for (const char* heading : vindle::kDeviceListHeadings) {
+        headings.append(QString::fromLatin1(heading));
+    }
+    m_listDevices->setHeaderLabels(headings);
     m_listDevices->setRootIsDecorated(false);
     m_listDevices->setItemsExpandable(false);
     m_listDevices->setUniformRowHeights(true);
@@ -154,14 +157,13 @@ void CQarvVindleDlg::BuildControls() {
     header->setSectionsMovable(false);
     header->setStretchLastSection(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    for (int column = 0; column < vindle::kDeviceListColumns; ++column) {
-        header->resizeSection(column, kColumnPixels);
+    for (int column = 0; column < vindle::kDeviceListColumnCount; ++column) {
+        header->resizeSection(column, vindle::kDeviceListColumnPixels);
     }
     header->viewport()->installEventFilter(this);
     connect(header, &QHeaderView::sectionClicked, this, &CQarvVindleDlg::OnHeaderSectionClicked);
     connect(m_listDevices, &QTreeWidget::itemSelectionChanged, this,
             &CQarvVindleDlg::OnListItemChanged);
-    m_rowActions = new vindle::DeviceListActions(m_listDevices);
 
     m_btnBrowse = new QPushButton(QStringLiteral("Browse"), client);
     m_btnBrowse->setObjectName(QStringLiteral("browseButton"));
@@ -200,62 +202,15 @@ void CQarvVindleDlg::BuildControls() {
 }
 
 void CQarvVindleDlg::OnRetrieve() {
-    FinishSearch();
-    // A stopped search shut its sockets down for good; the next one opens fresh ones.
-    if (m_stopRequested) {
-        m_network.Restart();
-        m_stopRequested = false;
-    }
-
-    // Value-initialised, so every device slot starts zero-filled.
-    auto context = std::make_unique<vindle::SearchContext>();
-    context->listControl = &m_rows;
-    context->retrieveButton = m_retrieveAdapter.get();
-    context->network = &m_network;
-    context->requests = &m_requests;
-    context->observer = m_searchObserver.get();
-    context->retrieveButton->SetEnabled(false);
-
-    SearchThreadProc proc = nullptr;
-    switch (vindle::ReadSearchMode()) {
-        case vindle::SearchMode::Broadcast:
-            proc = &vindle::BroadcastSearchThread;
-            break;
-        case vindle::SearchMode::Specified:
-            proc = &vindle::SpecifiedSearchThread;
-            break;
-        case vindle::SearchMode::Undefined:
-            break;
-    }
-    // A Retrieve that starts no search gives the button back at once and frees the search.
-    if (proc == nullptr) {
-        m_retrieveAdapter->SetEnabled(true);
-        if (const auto problem = vindle::RetrieveSettingsProblem(vindle::CheckSettingsReadable())) {
-            ShowSettingsProblem(*problem);
-        } else {
-            SetStatusText(QString::fromStdString(vindle::NoSearchModeStatusText()));
-        }
+    // Disabled until the session reports the end; a Retrieve that starts nothing gives it back.
+    m_btnRetrieve->setEnabled(false);
+    const vindle::SearchStart start = m_session->Start();
+    SetStatusLine(vindle::StartStatusLine(start));
+    if (!start.Started()) {
+        m_btnRetrieve->setEnabled(true);
         return;
     }
-    m_searchTimer.start();
-    SetStatusText(QStringLiteral("Searching..."));
     ShowSearchRunning(true);
-    m_workerRunning.store(true);
-    try {
-        m_worker =
-            StartWorkerThread(WorkerBody([this, proc, search = std::move(context)]() mutable {
-                proc(std::move(search));
-                m_workerRunning.store(false);
-                // Wakes FinishSearch, which may be sleeping until the worker is done.
-                QMetaObject::invokeMethod(
-                    m_wakeReceiver.get(), [] {}, Qt::QueuedConnection);
-            }));
-    } catch (const std::system_error&) {
-        m_workerRunning.store(false);
-        ShowSearchRunning(false);
-        m_retrieveAdapter->SetEnabled(true);
-        SetStatusText(QStringLiteral("The search could not be started: no thread is available"));
-    }
 }
 
 std::thread CQarvVindleDlg::StartWorkerThread(WorkerBody body) {
@@ -265,23 +220,22 @@ std::thread CQarvVindleDlg::StartWorkerThread(WorkerBody body) {
 void CQarvVindleDlg::OnStop() {
     // The search's waits, sends and opens fail from now on; the worker ends through its usual
     // last steps and keeps the rows it listed.
-    m_stopRequested = true;
     m_btnStop->setEnabled(false);
-    m_network.Shutdown();
+    m_session->Stop();
 }
 
 void CQarvVindleDlg::OnSearchProgressed(const vindle::SearchProgress& progress) {
-    if (!m_stopRequested) {
-        SetStatusText(QString::fromStdString(vindle::ProgressStatusText(progress)));
+    if (!m_session->StopRequested()) {
+        SetStatusText(vindle::ProgressStatusText(progress));
     }
 }
 
 void CQarvVindleDlg::OnSearchEnded(const vindle::SearchOutcome& outcome) {
     m_lastOutcome = outcome;
-    const double seconds = static_cast<double>(m_searchTimer.elapsed()) / 1000.0;
-    SetStatusText(
-        QString::fromStdString(vindle::OutcomeStatusText(outcome, seconds, m_stopRequested)));
+    SetStatusText(m_session->EndStatusText(outcome));
     ShowSearchRunning(false);
+    // The search's socket is closed by now.
+    m_btnRetrieve->setEnabled(true);
 }
 
 void CQarvVindleDlg::ShowSearchRunning(bool running) {
@@ -297,16 +251,15 @@ void CQarvVindleDlg::ShowSearchRunning(bool running) {
     }
 }
 
-void CQarvVindleDlg::SetStatusText(const QString& text, const QString& details) {
-    m_statusLine->setText(text);
-    m_statusLine->setToolTip(details.isEmpty() ? text : details);
+void CQarvVindleDlg::SetStatusText(const std::string& text) {
+    SetStatusLine({text, ""});
 }
 
-void CQarvVindleDlg::ShowSettingsProblem(const vindle::SettingsProblem& problem) {
+void CQarvVindleDlg::SetStatusLine(const vindle::StatusLine& line) {
     // File names and system texts come in the system's encoding.
-    SetStatusText(
-        QString::fromLocal8Bit(problem.brief.data(), static_cast<qsizetype>(problem.brief.size())),
-        QString::fromLocal8Bit(problem.full.data(), static_cast<qsizetype>(problem.full.size())));
+    const QString text = FromSystemText(line.brief);
+    m_statusLine->setText(text);
+    m_statusLine->setToolTip(line.full.empty() ? text : FromSystemText(line.full));
 }
 
 QString CQarvVindleDlg::StatusText() const {
@@ -322,10 +275,8 @@ void CQarvVindleDlg::OnBrowse() {
 }
 
 void CQarvVindleDlg::OnListItemChanged() {
-    // Browse is enabled by the first selection and never disabled again.
-    if (m_listAdapter->NextSelected(-1) >= 0) {
-        m_btnBrowse->setEnabled(true);
-    }
+    m_btnBrowse->setEnabled(vindle::BrowseEnabledAfterSelectionChange(
+        m_btnBrowse->isEnabled(), m_listAdapter->NextSelected(-1)));
 }
 
 void CQarvVindleDlg::OnAbout() {
@@ -349,7 +300,7 @@ void CQarvVindleDlg::OnHeaderItemClick(int column, int button) {
     if (button != 0) {
         return;
     }
-    m_bSortAscending = column != m_nSortColumn;
+    m_bSortAscending = vindle::SortAscendingAfterClick(m_nSortColumn, column);
     m_nSortColumn = column;
     // The rows are sorted where the search places them, so later rows go where the sort says.
     m_listMirror->WithRows(
@@ -380,22 +331,12 @@ void CQarvVindleDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CQarvVindleDlg::StopSearch() {
-    m_network.Shutdown();
+    m_session->Close();
     m_listMirror->Detach();
     m_listAdapter->Detach();
-    m_retrieveAdapter->Detach();
     m_searchObserver->Detach();
 }
 
 void CQarvVindleDlg::FinishSearch() {
-    // The worker may be waiting for this thread to carry out a list call: keep answering those
-    // calls until it has ended. Before a new search the previous worker has already enabled
-    // Retrieve and is about to return; after a close the adapters are inert.
-    while (m_workerRunning.load()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents |
-                                        QEventLoop::ExcludeUserInputEvents);
-    }
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    m_session->Wait();
 }

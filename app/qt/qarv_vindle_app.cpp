@@ -1,11 +1,11 @@
-#include "app/qarv_vindle_app.h"
+#include "app/qt/qarv_vindle_app.h"
 
 #include <QMessageBox>
 #include <QStyle>
 
-#include "app/qarv_vindle_dlg.h"
-#include "app/qarv_vindle_style.h"
-#include "app/window_icon.h"
+#include "app/qt/qarv_vindle_dlg.h"
+#include "app/qt/qarv_vindle_style.h"
+#include "app/qt/window_icon.h"
 #include "platform/system_network.h"
 #include "settings/user_settings_folder.h"
 #include "vindle_version.h"

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_search_observer.h"
+#include "app/qt/qt_search_observer.h"
 
 #include <utility>
 

@@ -1,9 +1,9 @@
-#include "app/conset_adapters.h"
+#include "app/qt/conset_adapters.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "app/ip_address_edit.h"
+#include "app/qt/ip_address_edit.h"
 
 namespace vindle {
 namespace {

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "discovery/device_row_format.h"
@@ -18,10 +19,13 @@ class QUrl;
 
 namespace vindle {
 
+class QtListMirror;
+
 // What the user can do with the rows of the device list: open a row's web page (double-click,
 // context menu, "Browse"), copy rows or single columns (context menu, Ctrl+C) and save the list
-// as CSV or JSON. It reads the list on the GUI thread, one Latin-1 byte per character, as the
-// list adapter writes it. The list owns it.
+// as CSV or JSON. It reads the rows the widget shows from the window's own copy of them, with
+// the widget's selection; the rules (which address, which format) are the core's. The list owns
+// it.
 class DeviceListActions : public QObject {
     Q_OBJECT
 
@@ -41,7 +45,8 @@ class DeviceListActions : public QObject {
     static FileDialogHook SetFileDialogHook(FileDialogHook hook);
     static UrlOpener SetUrlOpener(UrlOpener opener);
 
-    explicit DeviceListActions(QTreeWidget* list);
+    // `rows` is what `list` shows; it must outlive the list.
+    DeviceListActions(QTreeWidget* list, QtListMirror& rows);
 
     // Opens the web page of `row` (nothing for a row that does not exist or holds no address);
     // when no browser starts, says so and shows the address.
@@ -57,15 +62,16 @@ class DeviceListActions : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void OpenAddress(const QString& address);
+    void OpenAddress(const std::string& address);
     void ShowContextMenu(QTreeWidgetItem* item, const QPoint& globalPosition);
-    std::vector<DeviceRow> Rows(bool selectedOnly) const;
-    void ShowWarning(const QString& text);
+    std::vector<DeviceRow> Rows(bool selectedOnly);
+    void ShowWarning(const std::string& text);
 
     QTreeWidget* m_list;
+    QtListMirror& m_rows;
     QMenu* m_menu;
     // The address of the row the context menu was opened on.
-    QString m_menuAddress;
+    std::string m_menuAddress;
 };
 
 }  // namespace vindle

@@ -1,4 +1,4 @@
-#include "app/conset_dlg.h"
+#include "app/qt/conset_dlg.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -13,8 +13,8 @@
 #include <string>
 #include <utility>
 
-#include "app/conset_adapters.h"
-#include "app/ip_address_edit.h"
+#include "app/qt/conset_adapters.h"
+#include "app/qt/ip_address_edit.h"
 #include "platform/qt/dialog_units.h"
 #include "platform/qt/qt_control.h"
 #include "platform/qt/qt_list_view.h"

@@ -1,11 +1,10 @@
-#include "app/device_list_actions.h"
+#include "app/qt/device_list_actions.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
@@ -16,11 +15,11 @@
 #include <string>
 #include <utility>
 
+#include "discovery/device_list_rules.h"
+#include "platform/qt/qt_list_mirror.h"
+
 namespace vindle {
 namespace {
-
-constexpr int kIpColumn = 0;
-constexpr int kMacColumn = 1;
 
 const QString kCsvFilter = QStringLiteral("CSV files (*.csv)");
 const QString kJsonFilter = QStringLiteral("JSON files (*.json)");
@@ -49,6 +48,20 @@ QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The list's texts: one Latin-1 byte per character.
+QString FromLatin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString FromLocal8Bit(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToLocal8Bit(const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
 }  // namespace
 
 DeviceListActions::MessageBoxHook DeviceListActions::SetMessageBoxHook(MessageBoxHook hook) {
@@ -63,8 +76,8 @@ DeviceListActions::UrlOpener DeviceListActions::SetUrlOpener(UrlOpener opener) {
     return std::exchange(UrlOpenerSlot(), std::move(opener));
 }
 
-DeviceListActions::DeviceListActions(QTreeWidget* list)
-    : QObject(list), m_list(list), m_menu(new QMenu(list)) {
+DeviceListActions::DeviceListActions(QTreeWidget* list, QtListMirror& rows)
+    : QObject(list), m_list(list), m_rows(rows), m_menu(new QMenu(list)) {
     setObjectName(QStringLiteral("deviceListActions"));
     m_menu->setObjectName(QStringLiteral("deviceListMenu"));
     QAction* open = m_menu->addAction(QStringLiteral("Open Web Page"));
@@ -77,10 +90,11 @@ DeviceListActions::DeviceListActions(QTreeWidget* list)
     connect(copy, &QAction::triggered, this, &DeviceListActions::CopySelectedRows);
     QAction* copyIp = m_menu->addAction(QStringLiteral("Copy IP Address"));
     copyIp->setObjectName(QStringLiteral("copyIpAction"));
-    connect(copyIp, &QAction::triggered, this, [this] { CopySelectedColumn(kIpColumn); });
+    connect(copyIp, &QAction::triggered, this, [this] { CopySelectedColumn(kIpAddressColumn); });
     QAction* copyMac = m_menu->addAction(QStringLiteral("Copy MAC Address"));
     copyMac->setObjectName(QStringLiteral("copyMacAction"));
-    connect(copyMac, &QAction::triggered, this, [this] { CopySelectedColumn(kMacColumn); });
+    connect(copyMac, &QAction::triggered, this,
+            [this] { CopySelectedColumn(kMacAddressColumn); });
 
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { OpenWebPage(m_list->indexOfTopLevelItem(item)); });
@@ -89,25 +103,25 @@ DeviceListActions::DeviceListActions(QTreeWidget* list)
 }
 
 void DeviceListActions::OpenWebPage(int row) {
-    const QTreeWidgetItem* item = row >= 0 ? m_list->topLevelItem(row) : nullptr;
-    if (item != nullptr) {
-        OpenAddress(item->text(kIpColumn));
-    }
-}
-
-void DeviceListActions::OpenAddress(const QString& address) {
-    // The address becomes the host of an http URL; it is never handed to a shell.
-    QUrl url;
-    url.setScheme(QStringLiteral("http"));
-    url.setHost(address, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty()) {
+    if (row < 0) {
         return;
     }
+    std::string address;
+    m_rows.WithRows([&](ListView& rows) { address = rows.ItemText(row, kIpAddressColumn); });
+    OpenAddress(address);
+}
+
+void DeviceListActions::OpenAddress(const std::string& address) {
+    // Only an address becomes the URL's host; a row's text is never handed to a shell.
+    const std::string page = WebPageAddress(address);
+    if (page.empty()) {
+        return;
+    }
+    const QUrl url(QString::fromLatin1(page.data(), static_cast<qsizetype>(page.size())),
+                   QUrl::StrictMode);
     const bool opened = UrlOpenerSlot() ? UrlOpenerSlot()(url) : QDesktopServices::openUrl(url);
     if (!opened) {
-        ShowWarning(QStringLiteral("No web browser could be started.\n"
-                                   "Open this address in a browser by hand:\n\n") +
-                    url.toString());
+        ShowWarning(NoBrowserMessage(page));
     }
 }
 
@@ -116,14 +130,9 @@ void DeviceListActions::CopySelectedRows() {
 }
 
 void DeviceListActions::CopySelectedColumn(int column) {
-    QStringList lines;
-    const int count = m_list->topLevelItemCount();
-    for (int index = 0; index < count; ++index) {
-        if (m_list->topLevelItem(index)->isSelected()) {
-            lines.append(m_list->topLevelItem(index)->text(column));
-        }
-    }
-    QGuiApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
+    std::string text;
+    m_rows.WithRows([&](ListView& rows) { text = SelectedColumnText(rows, column); });
+    QGuiApplication::clipboard()->setText(FromLatin1(text));
 }
 
 void DeviceListActions::SaveListAs() {
@@ -137,24 +146,17 @@ void DeviceListActions::SaveListAs() {
     if (!chosen || dialog.selectedFiles().isEmpty()) {
         return;
     }
-    QString path = dialog.selectedFiles().constFirst();
-    // The file's own type decides; a name of another type is written in the chosen filter's
-    // format, and a name without a type gets the filter's.
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    const bool json =
-        suffix == QLatin1String("json") ||
-        (suffix != QLatin1String("csv") && dialog.selectedNameFilter() == kJsonFilter);
-    if (suffix.isEmpty()) {
-        path += json ? QStringLiteral(".json") : QStringLiteral(".csv");
-    }
-    const std::string text = FormatRows(json ? OutputFormat::Json : OutputFormat::Csv, Rows(false));
+    const ExportTarget target = ChooseExportTarget(
+        ToLocal8Bit(dialog.selectedFiles().constFirst()),
+        dialog.selectedNameFilter() == kJsonFilter ? OutputFormat::Json : OutputFormat::Csv);
+    const QString path = FromLocal8Bit(target.path);
+    const std::string text = FormatRows(target.format, Rows(false));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(text.data(), static_cast<qint64>(text.size())) !=
             static_cast<qint64>(text.size()) ||
         !file.commit()) {
-        ShowWarning(
-            QStringLiteral("The list could not be saved to %1:\n%2").arg(path, file.errorString()));
+        ShowWarning(ListSaveFailedMessage(target.path, ToLocal8Bit(file.errorString())));
     }
 }
 
@@ -189,26 +191,19 @@ bool DeviceListActions::eventFilter(QObject* watched, QEvent* event) {
 
 void DeviceListActions::ShowContextMenu(QTreeWidgetItem* item, const QPoint& globalPosition) {
     // The address, not the row: a running search may move or remove rows while the menu is open.
-    m_menuAddress = item->text(kIpColumn);
+    m_menuAddress = CellBytes(*item, kIpAddressColumn);
     m_menu->popup(globalPosition);
 }
 
-std::vector<DeviceRow> DeviceListActions::Rows(bool selectedOnly) const {
+std::vector<DeviceRow> DeviceListActions::Rows(bool selectedOnly) {
     std::vector<DeviceRow> rows;
-    const int count = m_list->topLevelItemCount();
-    for (int index = 0; index < count; ++index) {
-        const QTreeWidgetItem& item = *m_list->topLevelItem(index);
-        if (!selectedOnly || item.isSelected()) {
-            rows.push_back(
-                {CellBytes(item, 0), CellBytes(item, 1), CellBytes(item, 2), CellBytes(item, 3)});
-        }
-    }
+    m_rows.WithRows([&](ListView& list) { rows = ReadDeviceRows(list, selectedOnly); });
     return rows;
 }
 
-void DeviceListActions::ShowWarning(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Qarv Vindle"), text, QMessageBox::Ok,
-                    m_list->window());
+void DeviceListActions::ShowWarning(const std::string& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Qarv Vindle"), FromLocal8Bit(text),
+                    QMessageBox::Ok, m_list->window());
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (MessageBoxHookSlot()) {
         MessageBoxHookSlot()(box);

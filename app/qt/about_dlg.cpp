@@ -1,11 +1,11 @@
-#include "app/about_dlg.h"
+#include "app/qt/about_dlg.h"
 
 #include <QLabel>
 #include <QPushButton>
 
 #include <string>
 
-#include "app/window_icon.h"
+#include "app/qt/window_icon.h"
 #include "platform/qt/dialog_units.h"
 #include "vindle_version.h"
 

@@ -1,18 +1,14 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QString>
 
-#include <atomic>
-#include <future>
 #include <memory>
 #include <optional>
 #include <thread>
 
-#include "discovery/protocol.h"
-#include "discovery/search_context.h"
 #include "discovery/search_observer.h"
+#include "discovery/search_session.h"
 #include "platform/memory_list_view.h"
 #include "platform/network.h"
 
@@ -22,34 +18,31 @@ class QPushButton;
 class QTreeWidget;
 
 namespace vindle {
-struct SettingsProblem;
+struct StatusLine;
 class DeviceListActions;
-class QtControl;
 class QtListMirror;
 class QtListView;
 class QtSearchObserver;
 }  // namespace vindle
 
 // The main window: the title, "Retrieve", the device list, "Browse", the status line with "Stop"
-// and the menu. "Retrieve" runs one search at a time on a worker thread. The worker places rows
-// in the window's own copy of them (m_rows), which the list widget shows; it reaches the widgets
-// only through queued calls and the "Retrieve" adapter. Closing the window ends a running search:
-// the network is shut down so that the worker's waits fail at once, and the adapters go inert so
+// and the menu. "Retrieve" starts one search at a time through the search session. The worker
+// places rows in the window's own copy of them (m_rows), which the list widget shows; it reaches
+// the widgets only through queued calls. Closing the window ends a running search: the session
+// shuts the network down so that the worker's waits fail at once, and the adapters go inert so
 // that it never touches a widget again.
 class CQarvVindleDlg : public QDialog {
     Q_OBJECT
 
   public:
-    // The search thread procedure; it owns the search it is given.
-    using SearchThreadProc = vindle::SearchOutcome (*)(std::unique_ptr<vindle::SearchContext>);
-    using WorkerBody = std::packaged_task<void()>;
+    using WorkerBody = vindle::SearchSession::WorkerBody;
 
     // `network` is where every search opens its sockets; it must outlive the window.
     explicit CQarvVindleDlg(vindle::Network& network, QWidget* parent = nullptr);
     ~CQarvVindleDlg() override;
 
-    // Waits until the search worker has ended and joins it, answering its pending calls meanwhile.
-    // Call it after the window has closed; the destructor calls it too.
+    // Waits until the search worker has ended and joins it. Call it after the window has closed;
+    // the destructor calls it too.
     void FinishSearch();
 
     int SortColumn() const { return m_nSortColumn; }
@@ -60,8 +53,8 @@ class CQarvVindleDlg : public QDialog {
     // How the last search ended; nothing before the first one has ended.
     const std::optional<vindle::SearchOutcome>& LastOutcome() const { return m_lastOutcome; }
     // Calls the search workers queued to the GUI thread so far: one per run of row changes and
-    // one per progress report, whatever the number of rows. (Each search also makes one blocking
-    // call, to enable "Retrieve".)
+    // one per progress report or end, whatever the number of rows. The workers never wait for
+    // the GUI thread.
     int QueuedCallsFromWorkers() const;
 
   protected:
@@ -92,13 +85,11 @@ class CQarvVindleDlg : public QDialog {
     void OnSearchEnded(const vindle::SearchOutcome& outcome);
     // Stop, the busy cursor: shown while a search runs.
     void ShowSearchRunning(bool running);
-    // `details`, when given, is the tooltip; otherwise the text itself.
-    void SetStatusText(const QString& text, const QString& details = QString());
-    void ShowSettingsProblem(const vindle::SettingsProblem& problem);
+    void SetStatusText(const std::string& text);
+    // The tooltip holds the full text.
+    void SetStatusLine(const vindle::StatusLine& line);
 
     vindle::Network& m_network;
-    // Sequence bytes and pending sends go on from one search to the next.
-    vindle::RequestState m_requests;
     // The rows as the searches placed them (and the sort ordered them); the widget shows them.
     vindle::MemoryListView m_rows;
 
@@ -118,16 +109,10 @@ class CQarvVindleDlg : public QDialog {
     // The adapters the worker uses; they live until the worker has ended.
     std::unique_ptr<vindle::QtListView> m_listAdapter;
     std::unique_ptr<vindle::QtListMirror> m_listMirror;
-    std::unique_ptr<vindle::QtControl> m_retrieveAdapter;
     std::unique_ptr<vindle::QtSearchObserver> m_searchObserver;
+    // Declared last: it stops and joins its worker before the adapters go.
+    std::unique_ptr<vindle::SearchSession> m_session;
 
-    QElapsedTimer m_searchTimer;
-    bool m_stopRequested = false;
     std::optional<vindle::SearchOutcome> m_lastOutcome;
-
-    std::thread m_worker;
-    std::atomic<bool> m_workerRunning{false};
-    // Receives the worker's wake-up when it ends, so that FinishSearch sleeps until then.
-    std::unique_ptr<QObject> m_wakeReceiver;
     Qt::MouseButton m_headerPressButton = Qt::NoButton;
 };

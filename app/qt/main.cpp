@@ -1,4 +1,4 @@
-#include "app/qarv_vindle_app.h"
+#include "app/qt/qarv_vindle_app.h"
 #include "platform/qt/session_bus_warm_up.h"
 
 int main(int argc, char** argv) {
