@@ -50,10 +50,9 @@ std::vector<DeviceRow> ReadDeviceRows(ListView& list, bool selectedOnly) {
     const int count = list.ItemCount();
     for (int row = 0; row < count; ++row) {
         if (!selectedOnly || list.RowState(row).selected) {
-            rows.push_back({list.ItemText(row, kIpAddressColumn),
-                            list.ItemText(row, kMacAddressColumn),
-                            list.ItemText(row, kModelNumberColumn),
-                            list.ItemText(row, kSerialNumberColumn)});
+            rows.push_back(
+                {list.ItemText(row, kIpAddressColumn), list.ItemText(row, kMacAddressColumn),
+                 list.ItemText(row, kModelNumberColumn), list.ItemText(row, kSerialNumberColumn)});
         }
     }
     return rows;
@@ -73,8 +72,8 @@ std::string SelectedColumnText(ListView& list, int column) {
 
 ExportTarget ChooseExportTarget(const std::string& chosenPath, OutputFormat filterFormat) {
     const std::string type = FileType(chosenPath);
-    ExportTarget target{chosenPath, filterFormat == OutputFormat::Json ? OutputFormat::Json
-                                                                       : OutputFormat::Csv};
+    ExportTarget target{
+        chosenPath, filterFormat == OutputFormat::Json ? OutputFormat::Json : OutputFormat::Csv};
     if (type == "json") {
         target.format = OutputFormat::Json;
     } else if (type == "csv") {

@@ -65,8 +65,8 @@ SearchStart SearchSession::Start() {
 
     // Value-initialised, so every device slot starts zero-filled. Held through a shared pointer
     // because the worker's body must be copyable; the worker takes it over.
-    auto context = std::make_shared<std::unique_ptr<SearchContext>>(
-        std::make_unique<SearchContext>());
+    auto context =
+        std::make_shared<std::unique_ptr<SearchContext>>(std::make_unique<SearchContext>());
     (*context)->listControl = &m_rows;
     (*context)->network = &m_network;
     (*context)->requests = &m_requests;

@@ -93,8 +93,7 @@ DeviceListActions::DeviceListActions(QTreeWidget* list, QtListMirror& rows)
     connect(copyIp, &QAction::triggered, this, [this] { CopySelectedColumn(kIpAddressColumn); });
     QAction* copyMac = m_menu->addAction(QStringLiteral("Copy MAC Address"));
     copyMac->setObjectName(QStringLiteral("copyMacAction"));
-    connect(copyMac, &QAction::triggered, this,
-            [this] { CopySelectedColumn(kMacAddressColumn); });
+    connect(copyMac, &QAction::triggered, this, [this] { CopySelectedColumn(kMacAddressColumn); });
 
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { OpenWebPage(m_list->indexOfTopLevelItem(item)); });

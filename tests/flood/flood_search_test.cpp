@@ -18,8 +18,8 @@
 #include <sstream>
 #include <thread>
 
-#include "discovery/search_session.h"
 #include "discovery/protocol.h"
+#include "discovery/search_session.h"
 #include "fakes/temp_dir.h"
 #include "platform/ipv4_text.h"
 #include "platform/memory_list_view.h"

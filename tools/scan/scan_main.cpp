@@ -142,7 +142,8 @@ int main(int argc, char** argv) {
     }
 
     if (vindle::InterruptRequested()) {
-        const int status = PrintOrFail(vindle::FormatRows(options.format, vindle::ReadDeviceRows(list, false)));
+        const int status =
+            PrintOrFail(vindle::FormatRows(options.format, vindle::ReadDeviceRows(list, false)));
         std::cerr << "qarv-vindle-scan: interrupted; " << list.ItemCount()
                   << " printer(s) found before the search ended\n";
         return status == kExitSearched ? kExitInterrupted : status;
