@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "discovery/device_list_rules.h"
-#include "platform/qt/qt_list_mirror.h"
+#include "platform/list_mirror.h"
 
 namespace vindle {
 namespace {
@@ -37,11 +37,6 @@ DeviceListActions::FileDialogHook& FileDialogHookSlot() {
 DeviceListActions::UrlOpener& UrlOpenerSlot() {
     static DeviceListActions::UrlOpener s_opener;
     return s_opener;
-}
-
-std::string CellBytes(const QTreeWidgetItem& item, int column) {
-    const QByteArray bytes = item.text(column).toLatin1();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 QString FromUtf8(const std::string& text) {
@@ -76,7 +71,7 @@ DeviceListActions::UrlOpener DeviceListActions::SetUrlOpener(UrlOpener opener) {
     return std::exchange(UrlOpenerSlot(), std::move(opener));
 }
 
-DeviceListActions::DeviceListActions(QTreeWidget* list, QtListMirror& rows)
+DeviceListActions::DeviceListActions(QTreeWidget* list, ListMirror& rows)
     : QObject(list), m_list(list), m_rows(rows), m_menu(new QMenu(list)) {
     setObjectName(QStringLiteral("deviceListActions"));
     m_menu->setObjectName(QStringLiteral("deviceListMenu"));
@@ -190,7 +185,8 @@ bool DeviceListActions::eventFilter(QObject* watched, QEvent* event) {
 
 void DeviceListActions::ShowContextMenu(QTreeWidgetItem* item, const QPoint& globalPosition) {
     // The address, not the row: a running search may move or remove rows while the menu is open.
-    m_menuAddress = CellBytes(*item, kIpAddressColumn);
+    // The item under the pointer, as the user sees it now (a sync could still move it).
+    m_menuAddress = item->text(kIpAddressColumn).toLatin1().toStdString();
     m_menu->popup(globalPosition);
 }
 

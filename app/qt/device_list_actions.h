@@ -19,7 +19,7 @@ class QUrl;
 
 namespace vindle {
 
-class QtListMirror;
+class ListMirror;
 
 // What the user can do with the rows of the device list: open a row's web page (double-click,
 // context menu, "Browse"), copy rows or single columns (context menu, Ctrl+C) and save the list
@@ -46,7 +46,7 @@ class DeviceListActions : public QObject {
     static UrlOpener SetUrlOpener(UrlOpener opener);
 
     // `rows` is what `list` shows; it must outlive the list.
-    DeviceListActions(QTreeWidget* list, QtListMirror& rows);
+    DeviceListActions(QTreeWidget* list, ListMirror& rows);
 
     // Opens the web page of `row` (nothing for a row that does not exist or holds no address);
     // when no browser starts, says so and shows the address.
@@ -68,7 +68,7 @@ class DeviceListActions : public QObject {
     void ShowWarning(const std::string& text);
 
     QTreeWidget* m_list;
-    QtListMirror& m_rows;
+    ListMirror& m_rows;
     QMenu* m_menu;
     // The address of the row the context menu was opened on.
     std::string m_menuAddress;
