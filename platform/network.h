@@ -22,7 +22,9 @@ struct WaitTime {
     bool operator==(const WaitTime&) const = default;
 };
 
-// How the last send of a socket went, so that a search that could not send can say why.
+// How the last send of a socket went, so that a search that could not send can say why. Every
+// send starts a fresh report, also one refused because the network was shut down: that one stays
+// empty, as nothing was offered to the system.
 struct SendReport {
     // A limited broadcast goes out once on every usable interface: those it was offered to, and
     // the names of those that took it and of those that refused it. All stay empty for a send to
@@ -55,6 +57,13 @@ class UdpSocket {
 
 // Opens sockets. Shutdown() makes every pending and later wait fail at once and every later
 // open and send fail, so that a closing window ends a running search without sending more.
+//
+// Reply paths: a datagram received on any socket of a network teaches that network the interface
+// it came in on. Later sends to its sender, from any socket of the same network (also one opened
+// after Restart()), leave by that interface, even where no route leads there (a link without a
+// gateway, a printer on a factory address outside every local subnet). On POSIX they also leave
+// from the address the datagram was sent to; on Windows the system picks the interface's source
+// address. A datagram that came in over loopback teaches nothing on POSIX.
 class Network {
   public:
     virtual ~Network() = default;

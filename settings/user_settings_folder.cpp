@@ -17,19 +17,49 @@ std::filesystem::path UserSettingsFolder(const char* xdgConfigHome, const char* 
     return base / "qarv-vindle";
 }
 
+#ifdef _WIN32
+std::filesystem::path AppDataSettingsFolder(const wchar_t* appData) {
+    if (appData == nullptr || !std::filesystem::path(appData).is_absolute()) {
+        return {};
+    }
+    return std::filesystem::path(appData) / L"Qarv Vindle";
+}
+#endif
+
+namespace {
+
+// The path in UTF-8 (Windows paths are UTF-16; POSIX paths are shown as their bytes).
+std::string PathText(const std::filesystem::path& path) {
+#ifdef _WIN32
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+#else
+    return path.string();
+#endif
+}
+
+}  // namespace
+
 std::optional<std::string> EnterUserSettingsFolder() {
+#ifdef _WIN32
+    const std::filesystem::path folder = AppDataSettingsFolder(_wgetenv(L"APPDATA"));
+    if (folder.empty()) {
+        return "APPDATA names no folder for the settings.";
+    }
+#else
     const std::filesystem::path folder =
         UserSettingsFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
     if (folder.empty()) {
         return "Neither XDG_CONFIG_HOME nor HOME names a folder for the settings.";
     }
+#endif
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!error) {
         std::filesystem::current_path(folder, error);
     }
     if (error) {
-        return "The settings folder " + folder.string() + " cannot be used: " + error.message();
+        return "The settings folder " + PathText(folder) + " cannot be used: " + error.message();
     }
     return std::nullopt;
 }

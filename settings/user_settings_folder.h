@@ -11,9 +11,16 @@ namespace vindle {
 // or relative. Empty when neither gives an absolute folder. Null pointers stand for unset.
 std::filesystem::path UserSettingsFolder(const char* xdgConfigHome, const char* home);
 
-// Creates the folder of UserSettingsFolder (from the environment) when needed and makes it the
-// working directory, where the settings file is kept. Returns an error text when that fails; the
-// working directory is then unchanged.
+#ifdef _WIN32
+// On Windows: "Qarv Vindle" in the user's roaming application data folder (%APPDATA%). Empty
+// when that is unset, empty or not an absolute folder. A null pointer stands for unset.
+std::filesystem::path AppDataSettingsFolder(const wchar_t* appData);
+#endif
+
+// Creates the folder of UserSettingsFolder (AppDataSettingsFolder on Windows; from the
+// environment) when needed and makes it the working directory, where the settings file is kept.
+// Returns an error text when that fails (its folder in UTF-8 on Windows); the working directory
+// is then unchanged.
 std::optional<std::string> EnterUserSettingsFolder();
 
 }  // namespace vindle

@@ -10,9 +10,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <map>
+#include <mutex>
 #include <optional>
 #include <shared_mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/resolved_host_address.h"
@@ -66,6 +67,14 @@ struct WinNetworkState {
     WinNetworkState& operator=(const WinNetworkState&) = delete;
 };
 
+// The interface that replies from each sender arrived on. Shared by every socket of one network
+// and kept across Restart(), so that a probe on a new socket goes back out of the link the
+// printer's answer came in on, even when no route leads there.
+struct WinReplyPaths {
+    std::mutex mutex;
+    std::unordered_map<Ipv4Address, ULONG> bySender;
+};
+
 namespace {
 
 constexpr int kReceiveBufferBytes = 1 << 20;
@@ -77,6 +86,8 @@ using Clock = std::chrono::steady_clock;
 
 // One select waits at most this long, then the deadline is checked again.
 constexpr long long kSliceMicroseconds = 1'000'000'000;
+// Bounds the remembered paths, so that a flood of senders cannot exhaust memory.
+constexpr std::size_t kMaxReplyPaths = 4096;
 
 // The interface a sender's datagram came in on; 0 for "the system's choice".
 using InterfaceIndex = ULONG;
@@ -94,9 +105,11 @@ LPFN_WSARECVMSG FindReceiveMessage(SOCKET socket) {
 
 class WinUdpSocket final : public UdpSocket {
   public:
-    WinUdpSocket(SOCKET socket, std::shared_ptr<WinNetworkState> state)
+    WinUdpSocket(SOCKET socket, std::shared_ptr<WinNetworkState> state,
+                 std::shared_ptr<WinReplyPaths> paths)
         : m_socket(socket),
           m_state(std::move(state)),
+          m_paths(std::move(paths)),
           m_receiveMessage(FindReceiveMessage(socket)),
           m_datagram(kDatagramBytes) {}
     ~WinUdpSocket() override { ::closesocket(m_socket); }
@@ -113,16 +126,21 @@ class WinUdpSocket final : public UdpSocket {
     bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
                 std::size_t size) override {
         std::shared_lock gate(m_state->sendGate);
+        m_lastSend = SendReport{};
         if (m_state->shutDown.load()) {
             return false;
         }
-        m_lastSend = SendReport{};
         if (address == kLimitedBroadcast) {
             return BroadcastOnEveryInterface(port, data, size);
         }
-        const auto arrival = m_arrivals.find(address);
-        const DWORD error =
-            SendOver(arrival != m_arrivals.end() ? arrival->second : 0, address, port, data, size);
+        if (const std::optional<InterfaceIndex> path = ReplyPathTo(address)) {
+            if (SendOver(*path, address, port, data, size) == 0) {
+                return true;
+            }
+            // The interface may have gone; the routes may still know a way.
+            ForgetReplyPath(address);
+        }
+        const DWORD error = SendOver(0, address, port, data, size);
         if (error != 0) {
             m_lastSend.errorText = SystemErrorText(error);
         }
@@ -201,7 +219,7 @@ class WinUdpSocket final : public UdpSocket {
         std::memcpy(buffer, m_datagram.data(), static_cast<std::size_t>(received));
         sender = ntohl(from.sin_addr.s_addr);
         if (arrival) {
-            m_arrivals[sender] = *arrival;
+            LearnReplyPath(sender, *arrival);
         }
         return received;
     }
@@ -215,6 +233,29 @@ class WinUdpSocket final : public UdpSocket {
         FD_SET(m_socket, &readable);
         timeval none{};
         return ::select(0, &readable, nullptr, nullptr, &none) == 1;
+    }
+
+    void LearnReplyPath(Ipv4Address sender, InterfaceIndex arrival) {
+        std::lock_guard lock(m_paths->mutex);
+        auto& paths = m_paths->bySender;
+        if (paths.size() >= kMaxReplyPaths && paths.find(sender) == paths.end()) {
+            paths.clear();
+        }
+        paths[sender] = arrival;
+    }
+
+    std::optional<InterfaceIndex> ReplyPathTo(Ipv4Address address) const {
+        std::lock_guard lock(m_paths->mutex);
+        const auto known = m_paths->bySender.find(address);
+        if (known == m_paths->bySender.end()) {
+            return std::nullopt;
+        }
+        return known->second;
+    }
+
+    void ForgetReplyPath(Ipv4Address address) {
+        std::lock_guard lock(m_paths->mutex);
+        m_paths->bySender.erase(address);
     }
 
     static std::optional<InterfaceIndex> ArrivalOf(WSAMSG& message) {
@@ -272,25 +313,31 @@ class WinUdpSocket final : public UdpSocket {
             if (error == 0) {
                 m_lastSend.interfacesSent.push_back(entry.name);
             } else {
-                m_lastSend.errorText = entry.name + ": " + SystemErrorText(error);
+                m_lastSend.interfacesFailed.push_back(entry.name);
+                m_lastSend.errorText = SystemErrorText(error);
             }
+        }
+        // The request went out: a refusal on some interface is no failure to report.
+        if (!m_lastSend.interfacesSent.empty()) {
+            m_lastSend.errorText.clear();
         }
         return !m_lastSend.interfacesSent.empty();
     }
 
     SOCKET m_socket;
     std::shared_ptr<WinNetworkState> m_state;
+    std::shared_ptr<WinReplyPaths> m_paths;
     LPFN_WSARECVMSG m_receiveMessage;
     std::vector<std::uint8_t> m_datagram;
-    // The way each sender's last datagram came in; a later send to it leaves the same way.
-    std::map<Ipv4Address, InterfaceIndex> m_arrivals;
     InterfaceIndex m_sendInterface = 0;
     SendReport m_lastSend;
 };
 
 }  // namespace
 
-WinNetwork::WinNetwork() : m_state(std::make_shared<WinNetworkState>()) {}
+WinNetwork::WinNetwork()
+    : m_state(std::make_shared<WinNetworkState>()),
+      m_replyPaths(std::make_shared<WinReplyPaths>()) {}
 
 WinNetwork::~WinNetwork() = default;
 
@@ -323,7 +370,7 @@ std::unique_ptr<UdpSocket> WinNetwork::OpenUdpSocket() {
     DWORD bytes = 0;
     ::WSAIoctl(socket, SIO_UDP_CONNRESET, &reportReset, sizeof reportReset, nullptr, 0, &bytes,
                nullptr, nullptr);
-    return std::make_unique<WinUdpSocket>(socket, state);
+    return std::make_unique<WinUdpSocket>(socket, state, m_replyPaths);
 }
 
 void WinNetwork::Shutdown() {

@@ -280,7 +280,9 @@ bool FakeNetwork::SendFrom(std::uint16_t port, Ipv4Address address, std::uint16_
     SendRecord record{
         m_now, port, address, destinationPort, std::vector<std::uint8_t>(data, data + size), false};
     auto socket = m_sockets.find(port);
-    bool fails = IsShutDownLocked(port) || m_sendsBeforeFailure == 0;
+    const bool shutDown = IsShutDownLocked(port);
+    const bool tooLong = size > kMaxDatagramBytes;
+    bool fails = shutDown || tooLong || m_sendsBeforeFailure == 0;
     fails = fails || std::find(m_failingDestinations.begin(), m_failingDestinations.end(),
                                address) != m_failingDestinations.end();
     // As on Linux, the limited broadcast needs the broadcast permission.
@@ -291,9 +293,10 @@ bool FakeNetwork::SendFrom(std::uint16_t port, Ipv4Address address, std::uint16_
     record.accepted = !fails;
     m_sends.push_back(record);
     if (socket != m_sockets.end()) {
+        // A send refused by the shut-down leaves an empty report: nothing reached the system.
         socket->second.lastSend = SendReport{};
-        if (fails) {
-            socket->second.lastSend.errorText = kSendFailureText;
+        if (fails && !shutDown) {
+            socket->second.lastSend.errorText = tooLong ? kTooLongText : kSendFailureText;
         }
     }
     if (!fails && destinationPort == kPrinterPort) {

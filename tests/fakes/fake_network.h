@@ -81,7 +81,8 @@ std::vector<std::uint8_t> BuildFakeReply(const FakePrinter& printer,
 //
 // Sends are recorded with their virtual time, source port, destination and bytes. Printers'
 // replies are queued at send time with arrival = send time + delay. A closed socket's queue is
-// dropped, and later replies to its port are lost.
+// dropped, and later replies to its port are lost. There are no interfaces: a limited broadcast
+// is one datagram (its report names none), and no reply path is learnt.
 //
 // Everything takes one mutex, so a worker on a real thread and a test thread can share it.
 //
@@ -122,8 +123,11 @@ class FakeNetwork : public Network {
     void Restart() override;
     std::optional<Ipv4Address> LocalAddress() override;
 
-    // A failed send reports this as its reason.
+    // A failed send reports this as its reason; one refused by Shutdown() reports nothing.
     static constexpr char kSendFailureText[] = "Network is unreachable";
+    // As UDP over IPv4, a datagram of more than kMaxDatagramBytes is refused, with this reason.
+    static constexpr std::size_t kMaxDatagramBytes = 65507;
+    static constexpr char kTooLongText[] = "Message too long";
 
     // --- Scripting ---
     void AddPrinter(const FakePrinter& printer);

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace vindle {
+
+// The main window's status line: a static text whose tooltip shows the longer text (the file's
+// path and the system's reason for a settings problem), or the text itself.
+class StatusLineControl {
+  public:
+    StatusLineControl() = default;
+    StatusLineControl(const StatusLineControl&) = delete;
+    StatusLineControl& operator=(const StatusLineControl&) = delete;
+
+    // The static text; the tooltip is made for it and destroyed with the dialog.
+    void Attach(HWND text);
+    // `details`, when not empty, is the tooltip; otherwise the text itself.
+    void Show(const std::wstring& text, const std::wstring& details = {});
+
+  private:
+    HWND m_text = nullptr;
+    HWND m_tooltip = nullptr;
+    std::wstring m_tip;
+};
+
+}  // namespace vindle

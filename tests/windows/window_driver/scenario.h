@@ -1,0 +1,51 @@
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app_process.h"
+
+namespace vindle {
+
+// One address/mask pair for the configuration dialog.
+struct AddressPair {
+    std::array<int, 4> address;
+    std::array<int, 4> mask;
+};
+
+// What the scenarios work on: the program, its main window and the command line's values.
+struct Session {
+    explicit Session(AppProcess& process) : app(process) {}
+
+    AppProcess& app;
+    HWND main = nullptr;
+    std::wstring browseAddress = L"198.51.100.10";
+    std::wstring browserRecord;
+    std::wstring screenshot;
+    std::vector<AddressPair> configPairs;
+    std::wstring configTimeout = L"45";
+    // Set by a scenario that ended the program.
+    bool closed = false;
+};
+
+// A scenario checks one group of behaviour and returns a one-line summary; a check that does
+// not hold throws DriverFailure.
+using Scenario = std::string (*)(Session&);
+
+std::string ControlsAtStart(Session& session);
+std::string BroadcastSearch(Session& session);
+std::string BrowseSelected(Session& session);
+std::string SortByHeader(Session& session);
+std::string StopSearch(Session& session);
+std::string CloseWhileSearching(Session& session);
+std::string Screenshot(Session& session);
+std::string AboutBox(Session& session);
+std::string ConfigurationRoundTrip(Session& session);
+
+// Writes the window's pixels as seen on the screen to a 24-bit BMP file.
+void CaptureWindow(HWND window, const std::wstring& path);
+
+}  // namespace vindle
