@@ -46,14 +46,17 @@ bool HasAny(std::string_view text, std::string_view characters) {
 
 constexpr std::string_view kLineBreaks("\r\n\0", 3);
 
-// A section header is one line: one that lost its "]" ends at the end of its line, so the INI
-// library never reads the lines below it as part of the section's name. Lines end at LF, CRLF
-// or a lone CR (old Macintosh files), and a UTF-8 byte-order mark before the first is dropped;
-// the text comes back with LF line ends.
+// A section header is one line: one that lost its "]" ends at the end of its line. The INI
+// library skips such a line but keeps pointing at its name, so the next key's end would make the
+// name run over the line break up to that key. Lines end at LF, CRLF or a lone CR (old Macintosh
+// files); the text comes back with LF line ends.
+// Every UTF-8 byte-order mark at the start is dropped here: the library drops one mark from the
+// start of what it is given, so a second mark left in the text would hide from this check a
+// header that the library then reads.
 void CloseOpenSectionHeaders(std::string& text) {
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     std::string_view rest(text);
-    if (rest.starts_with(kByteOrderMark)) {
+    while (rest.starts_with(kByteOrderMark)) {
         rest.remove_prefix(kByteOrderMark.size());
     }
     std::string closed;
@@ -86,39 +89,50 @@ struct ProfileDocument::Impl {
     bool readable = true;
     std::string readError;
     std::string trailer;
+
+    Impl() { ini.SetSpaces(false); }
+    void Load(std::string text);
 };
 
-ProfileDocument::ProfileDocument(std::string path) : m_impl(std::make_unique<Impl>()) {
-    m_impl->path = std::move(path);
-    m_impl->ini.SetSpaces(false);
-
-    std::string text;
-    bool exists = false;
-    if (!ReadWholeFile(m_impl->path, text, exists, &m_impl->readError)) {
-        m_impl->readable = false;
-        return;
-    }
+void ProfileDocument::Impl::Load(std::string text) {
     // A NUL byte would end the library's parse early and lose the rest of the file on a rewrite;
     // no value can hold one anyway.
     std::erase(text, '\0');
     CloseOpenSectionHeaders(text);
 
     const std::size_t trailerStart = TrailerStart(text);
-    std::string trailer = text.substr(trailerStart);
+    std::string closing = text.substr(trailerStart);
     text.resize(trailerStart);
-    if (!std::all_of(trailer.begin(), trailer.end(),
+    if (!std::all_of(closing.begin(), closing.end(),
                      [](char c) { return c == '\n' || c == '\r' || c == ' ' || c == '\t'; })) {
-        std::erase(trailer, '\r');
-        while (!trailer.empty() && trailer.back() == '\n') {
-            trailer.pop_back();
+        std::erase(closing, '\r');
+        while (!closing.empty() && closing.back() == '\n') {
+            closing.pop_back();
         }
-        m_impl->trailer = std::move(trailer);
+        trailer = std::move(closing);
     }
-    if (m_impl->ini.LoadData(text.data(), text.size()) < 0) {
+    if (ini.LoadData(text.data(), text.size()) < 0) {
+        readable = false;
+        readError = std::generic_category().message(ENOMEM);
+        ini.Reset();
+    }
+}
+
+ProfileDocument::ProfileDocument(std::string path) : m_impl(std::make_unique<Impl>()) {
+    m_impl->path = std::move(path);
+    std::string text;
+    bool exists = false;
+    if (!ReadWholeFile(m_impl->path, text, exists, &m_impl->readError)) {
         m_impl->readable = false;
-        m_impl->readError = std::generic_category().message(ENOMEM);
-        m_impl->ini.Reset();
+        return;
     }
+    m_impl->Load(std::move(text));
+}
+
+ProfileDocument::ProfileDocument(std::string path, std::string contents)
+    : m_impl(std::make_unique<Impl>()) {
+    m_impl->path = std::move(path);
+    m_impl->Load(std::move(contents));
 }
 
 ProfileDocument::~ProfileDocument() = default;

@@ -18,6 +18,8 @@ class ProfileDocument {
     // Reads `path`. A missing file gives an empty document; a file that exists but cannot be read
     // gives a document that reads as empty and refuses to commit, so it is never overwritten.
     explicit ProfileDocument(std::string path);
+    // A document for `path` made from `contents` as that file's bytes, without reading the file.
+    ProfileDocument(std::string path, std::string contents);
     ~ProfileDocument();
     ProfileDocument(ProfileDocument&&) noexcept;
     ProfileDocument& operator=(ProfileDocument&&) noexcept;

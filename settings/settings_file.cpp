@@ -113,7 +113,10 @@ SettingsStatus CheckSettingsReadable() {
 }
 
 SearchMode ReadSearchMode() {
-    const ProfileDocument document(kSettingsFileName);
+    return ReadSearchMode(ProfileDocument(kSettingsFileName));
+}
+
+SearchMode ReadSearchMode(const ProfileDocument& document) {
     const std::string broadcast = document.ReadString(kBroadcastSection, kStatusKey, kStatusBuffer);
     const std::string specified = document.ReadString(kSpecifiedSection, kStatusKey, kStatusBuffer);
     if (broadcast == kEnabled && specified == kDisabled) {
@@ -126,16 +129,28 @@ SearchMode ReadSearchMode() {
 }
 
 std::string ReadBroadcastStatus() {
-    return ReadProfileString(kBroadcastSection, kStatusKey, kStatusBuffer, kSettingsFileName);
+    return ReadBroadcastStatus(ProfileDocument(kSettingsFileName));
+}
+
+std::string ReadBroadcastStatus(const ProfileDocument& document) {
+    return document.ReadString(kBroadcastSection, kStatusKey, kStatusBuffer);
 }
 
 void ReadTimeout(int& seconds) {
+    ReadTimeout(ProfileDocument(kSettingsFileName), seconds);
+}
+
+void ReadTimeout(const ProfileDocument& document, int& seconds) {
     // At most three characters, so the conversion cannot overflow.
-    seconds = std::atoi(ReadTimeoutText().c_str());
+    seconds = std::atoi(ReadTimeoutText(document).c_str());
 }
 
 std::string ReadTimeoutText() {
-    return ReadProfileString(kTimeoutSection, kTimeoutKey, kTimeoutBuffer, kSettingsFileName);
+    return ReadTimeoutText(ProfileDocument(kSettingsFileName));
+}
+
+std::string ReadTimeoutText(const ProfileDocument& document) {
+    return document.ReadString(kTimeoutSection, kTimeoutKey, kTimeoutBuffer);
 }
 
 int ReadAddressList(int& count, char (*addresses)[16], char (*masks)[16], int slotCount) {
@@ -143,7 +158,14 @@ int ReadAddressList(int& count, char (*addresses)[16], char (*masks)[16], int sl
         return 0;
     }
     // Both lists come from one reading of the file, so they always belong together.
-    const ProfileDocument document(kSettingsFileName);
+    return ReadAddressList(ProfileDocument(kSettingsFileName), count, addresses, masks, slotCount);
+}
+
+int ReadAddressList(const ProfileDocument& document, int& count, char (*addresses)[16],
+                    char (*masks)[16], int slotCount) {
+    if (addresses == nullptr || masks == nullptr || slotCount <= 0) {
+        return 0;
+    }
     const std::string addressText =
         document.ReadString(kSpecifiedSection, kAddressKey, kListBuffer);
     const std::string maskText = document.ReadString(kSpecifiedSection, kSubnetKey, kListBuffer);
@@ -175,7 +197,10 @@ int ReadAddressList(int& count, char (*addresses)[16], char (*masks)[16], int sl
 }
 
 UnshownPairs ReadUnshownAddressPairs(int slotCount) {
-    const ProfileDocument document(kSettingsFileName);
+    return ReadUnshownAddressPairs(ProfileDocument(kSettingsFileName), slotCount);
+}
+
+UnshownPairs ReadUnshownAddressPairs(const ProfileDocument& document, int slotCount) {
     const std::string addressText =
         document.ReadString(kSpecifiedSection, kAddressKey, std::string::npos);
     const std::string maskText =

@@ -84,6 +84,16 @@ int WriteAddressList(const AddressEntry* entries, int count, const char* statusT
 // Writes the joined masks as [SearchSpecifiedAddress] Subnet; returns 1.
 int WriteSubnetList(const AddressEntry* entries, int count);
 
+// The readers above applied to a document held in memory (the file versions read the file into
+// one and call these).
+SearchMode ReadSearchMode(const ProfileDocument& document);
+std::string ReadBroadcastStatus(const ProfileDocument& document);
+void ReadTimeout(const ProfileDocument& document, int& seconds);
+std::string ReadTimeoutText(const ProfileDocument& document);
+int ReadAddressList(const ProfileDocument& document, int& count, char (*addresses)[16],
+                    char (*masks)[16], int slotCount);
+UnshownPairs ReadUnshownAddressPairs(const ProfileDocument& document, int slotCount);
+
 // The same steps applied to a document held in memory, so that a sequence commits at once.
 // The unshown entries are appended to the joined lists.
 void WriteSettings(ProfileDocument& document, const AddressEntry* entries, int count,

@@ -18,12 +18,12 @@
 #include "discovery/device_table.h"
 #include "discovery/protocol.h"
 #include "discovery/specified_search.h"
-#include "fakes/fake_control.h"
 #include "fakes/fake_list_view.h"
 #include "fakes/fake_network.h"
 #include "fakes/temp_dir.h"
 #include "fuzz/byte_script.h"
 #include "fuzz/fuzz_check.h"
+#include "fuzz/slot_checks.h"
 #include "platform/forwarding_socket.h"
 #include "platform/ipv4_text.h"
 #include "settings/settings_file.h"
@@ -44,50 +44,12 @@ constexpr Ipv4Address kNetworks[] = {0xC6336400u, 0xCB007100u, 0xC6120000u, 0xC6
 constexpr const char* kMasks[] = {"255.255.255.0",   "255.255.255.255", "255.255.0.0",
                                   "255.255.255.128", "255.254.0.0",     "0.0.0.0"};
 constexpr int kPrefixLengths[] = {24, 24, 16, 32, 8, 15};
+// The fake network's own address, and its /24 subnet's broadcast address.
+constexpr Ipv4Address kOperatorAddress = 0xC6336402u;
+constexpr Ipv4Address kLocalSubnetBroadcast = kOperatorAddress | 0xFFu;
 
 // VINDLE_FUZZ_VERBOSE=1 prints what each input listed, to see what a seed or a finding does.
 bool g_verbose = false;
-
-// --- Invariant checks ---------------------------------------------------------------------
-
-template <std::size_t N>
-bool IsAllZero(const char (&field)[N]) {
-    return std::all_of(field, field + N, [](char c) { return c == '\0'; });
-}
-
-bool IsCanonicalAddress(const std::string& text) {
-    const std::optional<Ipv4Address> address = ParseIpv4(text);
-    return address && FormatIpv4(*address) == text;
-}
-
-// What must hold whenever the search touches the network or the list: the counters inside the
-// table, every field terminated inside its width, and (while replies are collected) every slot
-// past the ones in use untouched or completely cleared.
-void CheckTable(const SearchContext* context, bool collecting = true) {
-    if (context == nullptr) {
-        return;
-    }
-    FUZZ_CHECK(context->deviceCount >= 0 && context->deviceCount <= kDeviceSlotCount,
-               "deviceCount in 0..20");
-    FUZZ_CHECK(context->slotCursor >= 0 && context->slotCursor <= kDeviceSlotCount,
-               "slotCursor in 0..20");
-    for (int i = 0; i < kDeviceSlotCount; ++i) {
-        const DeviceSlot& slot = context->deviceSlots[i];
-        FUZZ_CHECK(std::memchr(slot.ipText, '\0', sizeof slot.ipText) != nullptr,
-                   "ipText terminated");
-        FUZZ_CHECK(slot.modelNumber[sizeof slot.modelNumber - 1] == '\0', "modelNumber terminated");
-        FUZZ_CHECK(slot.serialNumber[sizeof slot.serialNumber - 1] == '\0',
-                   "serialNumber terminated");
-        FUZZ_CHECK(slot.macField[sizeof slot.macField - 1] == '\0', "macField terminated");
-        FUZZ_CHECK(slot.ipText[0] == '\0' || IsCanonicalAddress(SlotText(slot.ipText)),
-                   "ipText is dotted decimal");
-        if (collecting && i >= context->deviceCount) {
-            FUZZ_CHECK(IsAllZero(slot.ipText) && IsAllZero(slot.modelNumber) &&
-                           IsAllZero(slot.serialNumber) && IsAllZero(slot.macField),
-                       "a slot not in use holds no bytes");
-        }
-    }
-}
 
 // A network that checks the table before and after every socket operation of the search.
 class CheckingSocket : public ForwardingUdpSocket {
@@ -229,6 +191,49 @@ std::string PickStatus(int choice) {
     }
 }
 
+// A hand-edited address or mask list: any bytes that fit on the line; bytes 0, 1 and 2 stand
+// for ",", "." and "255".
+std::string PickListText(ByteScript& script) {
+    std::string text;
+    const int length = script.Below(64);
+    for (int i = 0; i < length; ++i) {
+        const std::uint8_t byte = script.Byte();
+        if (byte == 0 || byte == '\n' || byte == '\r') {
+            text += ',';
+        } else if (byte == 1) {
+            text += '.';
+        } else if (byte == 2) {
+            text += "255";
+        } else {
+            text += static_cast<char>(byte);
+        }
+    }
+    return text;
+}
+
+// Where the search's requests may go: the limited broadcast, or the local subnet's broadcast and
+// the directed broadcast of each pair of the file's list that is two strict addresses.
+std::set<Ipv4Address> AllowedDestinations(bool specified, FakeNetwork& network) {
+    if (!specified) {
+        return {kLimitedBroadcast};
+    }
+    std::set<Ipv4Address> allowed = {kLocalSubnetBroadcast};
+    FUZZ_CHECK(network.LocalAddress() == kOperatorAddress, "the fake network's own address");
+    DestinationText addresses[kDestinationCount] = {};
+    DestinationText masks[kDestinationCount] = {};
+    std::snprintf(addresses[0], sizeof addresses[0], "%s", FormatIpv4(kOperatorAddress).c_str());
+    int count = 1;
+    ReadAddressList(count, addresses, masks, kDestinationCount);
+    for (int i = 1; i < count; ++i) {
+        const std::optional<Ipv4Address> host = ParseIpv4(SlotText(addresses[i]));
+        const std::optional<Ipv4Address> mask = ParseIpv4(SlotText(masks[i]));
+        if (host && mask) {
+            allowed.insert(*host | ~*mask);
+        }
+    }
+    return allowed;
+}
+
 // --- Checks after the search --------------------------------------------------------------
 
 bool IsMacText(const std::string& text) {
@@ -339,6 +344,7 @@ void RunScenario(ByteScript& script) {
     const bool failures = (flags & 0x08) != 0;
     const int statusChoice = ((flags >> 4) & 0x03) % 3;
     const bool statusChanges = (flags & 0x40) != 0;
+    const bool handEditedLists = (flags & 0x80) != 0;
     const int timeoutSeconds = script.Below(kMaxTimeoutSeconds + 1);
     const int printerCount = script.Below(kMaxPrinters + 1);
     const int injectedCount = script.Below(kMaxInjected + 1);
@@ -357,13 +363,15 @@ void RunScenario(ByteScript& script) {
     FakeNetwork fake;
     CheckingNetwork network(fake);
     FakeListView list;
-    FakeControl retrieve(false);
     std::set<Ipv4Address> senders;
     std::vector<FakePrinter> printers;
 
     std::string addresses;
     std::string masks;
-    if (specified) {
+    if (specified && handEditedLists) {
+        addresses = PickListText(script);
+        masks = PickListText(script);
+    } else if (specified) {
         const int pairs = script.Below(kMaxPairs + 1);
         for (int i = 0; i < pairs; ++i) {
             addresses += (i > 0 ? "," : "") + FormatIpv4(PickPrinterAddress(script, narrowHosts));
@@ -457,9 +465,9 @@ void RunScenario(ByteScript& script) {
         }
     }
 
+    const std::set<Ipv4Address> destinations = AllowedDestinations(specified, fake);
     auto context = std::make_unique<SearchContext>();
     context->listControl = &list;
-    context->retrieveButton = &retrieve;
     context->network = &network;
     context->requests = &requests;
     // The search frees its object when it ends, after its last socket and list call.
@@ -470,12 +478,19 @@ void RunScenario(ByteScript& script) {
     list.SetBeforeOperation(nullptr);
 
     FUZZ_CHECK(outcome.devicesListed <= list.ItemCount(), "the rows it reports are listed");
-    FUZZ_CHECK(retrieve.IsEnabled(), "Retrieve enabled again");
     FUZZ_CHECK(fake.OpenSocketCount() == 0, "every socket closed");
+    bool firstDiscovery = true;
     for (const FakeNetwork::SendRecord& send : fake.Sends()) {
         FUZZ_CHECK(send.bytes.size() == kRequestSize && send.destinationPort == kDiscoveryPort,
                    "every send is one 7-byte request to port 3001");
-        if (send.bytes[0] != 0x01) {
+        if (send.bytes[0] == 0x01) {
+            FUZZ_CHECK(destinations.count(send.destination) == 1,
+                       "search requests go to the broadcast address, or to the local subnet and "
+                       "the valid pairs");
+            FUZZ_CHECK(!firstDiscovery || !specified || send.destination == kLocalSubnetBroadcast,
+                       "the local subnet first");
+            firstDiscovery = false;
+        } else {
             FUZZ_CHECK(senders.count(send.destination) == 1,
                        "detail requests go only to a sender's address");
         }

@@ -14,11 +14,14 @@ namespace {
 // section named by both lines, and every save wrote that name back as two lines, one more each
 // time ("[BroadCast", "Status]", "Status]", ...). The header must end at its line however the
 // line ends: the library also ends a line at a lone carriage return (an old Macintosh line end),
-// and it skips a UTF-8 byte-order mark (as Notepad writes) before the first line.
+// and it skips a UTF-8 byte-order mark (as Notepad writes) before the first line, also when the
+// file holds two.
 TEST(FuzzRegressionTest, HeaderWithoutClosingBracketEndsAtItsLineAndSavesSettle) {
-    for (const char* text : {"[BroadCast\nStatus=Enabled\n[TimeOut]\nTimeVal=6\n",
-                             "[BroadCast\rStatus=Enabled\n[TimeOut]\nTimeVal=6\n",
-                             "\xEF\xBB\xBF[BroadCast\nStatus=Enabled\n[TimeOut]\nTimeVal=6\n"}) {
+    for (const char* text :
+         {"[BroadCast\nStatus=Enabled\n[TimeOut]\nTimeVal=6\n",
+          "[BroadCast\rStatus=Enabled\n[TimeOut]\nTimeVal=6\n",
+          "\xEF\xBB\xBF[BroadCast\nStatus=Enabled\n[TimeOut]\nTimeVal=6\n",
+          "\xEF\xBB\xBF\xEF\xBB\xBF[BroadCast\nStatus=Enabled\n[TimeOut]\nTimeVal=6\n"}) {
         SCOPED_TRACE(text);
         ScopedTempDir directory;
         WriteFile(kSettingsFileName, text);
@@ -37,6 +40,27 @@ TEST(FuzzRegressionTest, HeaderWithoutClosingBracketEndsAtItsLineAndSavesSettle)
         ReadTimeout(seconds);
         EXPECT_EQ(seconds, 10);
     }
+}
+
+// The settings fuzzer's input: after a blank line, two byte-order marks and a header without its
+// "]" read as a key, which the first save wrote at the very front of the file. The next load
+// then met both marks, and the header hidden behind the second one named a section
+// "4us=EDnabled\nIPAddress" and made the file grow.
+TEST(FuzzRegressionTest, ByteOrderMarksSavedToTheFrontOfTheFileHideNoHeader) {
+    ScopedTempDir directory;
+    WriteFile(
+        kSettingsFileName,
+        std::string("\n\xEF\xBB\xBF\xEF\xBB\xBF[4us=EDnabled\r\nIPAddress=192.16Ena\0=0", 44));
+    WriteSettings(nullptr, 0, 6, "Disabled");
+    std::string previous = ReadFile(kSettingsFileName);
+    for (int save = 0; save < 3; ++save) {
+        WriteSettings(nullptr, 0, 6, "Disabled");
+        const std::string current = ReadFile(kSettingsFileName);
+        EXPECT_LE(current.size(), previous.size()) << current;
+        previous = current;
+    }
+    EXPECT_TRUE(previous.starts_with("[4us=EDnabled]\nIPAddress=192.16Ena=0\n")) << previous;
+    EXPECT_EQ(ReadSearchMode(), SearchMode::Broadcast);
 }
 
 }  // namespace

@@ -159,6 +159,16 @@ TEST_F(ProfileFileTest, RandomBytesNeverBreakReadingOrWriting) {
     }
 }
 
+// The fuzz harnesses read documents made from bytes in memory: the same parse as the file's.
+TEST_F(ProfileFileTest, DocumentMadeFromTextReadsAsTheFileWouldAndTouchesNoFile) {
+    const std::string text = "\xEF\xBB\xBF[BroadCast\r\nStatus=Enabled\r\n; note\n";
+    WriteFile(kFile, text);
+    const ProfileDocument fromText("other.ini", text);
+    EXPECT_EQ(fromText.ReadString("broadcast", "status", 9), "Enabled");
+    EXPECT_EQ(fromText.Serialize(), ProfileDocument(kFile).Serialize());
+    EXPECT_FALSE(fs::exists("other.ini"));
+}
+
 TEST_F(ProfileFileTest, ReadOnlyFileIsNeverReplaced) {
     const std::string before = "[S]\nK=old\n; keep me\n";
     WriteFile(kFile, before);

@@ -38,8 +38,9 @@ def printer(host, net=NET_198_51_100, prefix=PREFIX_24, model=b"LP-2200", serial
 
 
 def header(specified=False, narrow=False, status=0, changes=False, timeout=6, printers=0,
-           injected=0):
-    flags = (1 if specified else 0) | (2 if narrow else 0) | (status << 4) | (0x40 if changes else 0)
+           injected=0, hand_edited=False):
+    flags = ((1 if specified else 0) | (2 if narrow else 0) | (status << 4) |
+             (0x40 if changes else 0) | (0x80 if hand_edited else 0))
     return bytes([flags, timeout, printers, injected])
 
 
@@ -85,6 +86,14 @@ def main():
               printer(2, net=NET_203_0_113), printer(5, net=NET_198_18, prefix=PREFIX_16)]
     write("specified_subnets_and_single",
           header(specified=True, status=1, printers=len(spread)) + pairs + b"".join(spread))
+
+    # Hand-edited lists: each a length, then its text.
+    def list_text(text):
+        return bytes([len(text)]) + text.encode("latin-1")
+    lists = list_text("203.0.113.0, 1.2.3.4,,198.18.0.5") + list_text("255.255.255.0,x,,255.255.0.0")
+    write("specified_hand_edited_lists",
+          header(specified=True, status=1, printers=len(spread), hand_edited=True) + lists +
+          b"".join(spread))
 
     changes = bytes([1, 1, 1, 3, 2])
     write("broadcast_status_changes",

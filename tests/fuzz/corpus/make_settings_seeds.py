@@ -1,20 +1,29 @@
 #!/usr/bin/env python3
-"""Writes the seed inputs of settings_fuzzer into corpus/settings_fuzzer/.
+"""Writes the seed inputs of settings_read_fuzzer and settings_save_fuzzer into
+corpus/settings_read_fuzzer/ and corpus/settings_save_fuzzer/ (the same seeds for both).
 
 An input is one flag byte, a two-byte big-endian length L, L bytes of settings file, then the
 save to round-trip: a status byte (bit 0: specified addresses), an entry count, a two-byte
-time-out and four address bytes plus four mask bytes per entry (see settings_fuzzer.cpp).
+time-out and four address bytes plus four mask bytes per entry (see settings_checks.h and
+settings_save_fuzzer.cpp).
 """
+import base64
 import pathlib
 import struct
 
-OUT = pathlib.Path(__file__).resolve().parent / "settings_fuzzer"
+ROOT = pathlib.Path(__file__).resolve().parent
+OUTS = [ROOT / "settings_read_fuzzer", ROOT / "settings_save_fuzzer"]
+
+
+def write(name, data):
+    for out in OUTS:
+        out.mkdir(parents=True, exist_ok=True)
+        (out / name).write_bytes(data)
 
 
 def seed(name, text, flags=0, save=b""):
     data = text.encode("latin-1")
-    OUT.mkdir(parents=True, exist_ok=True)
-    (OUT / name).write_bytes(bytes([flags]) + struct.pack(">H", len(data)) + data + save)
+    write(name, bytes([flags]) + struct.pack(">H", len(data)) + data + save)
 
 
 def save(specified, timeout, entries):
@@ -42,6 +51,11 @@ def main():
          "Subnet=255.255.255.0,,255.0.0.0\nnote=kept\n[TimeOut]\nTimeVal=1000\n"
          "# trailing comment\n",
          save=save(True, 120, [([10, 0, 0, i], [255, 255, 255, 255]) for i in range(20)]))
+
+    # Found by fuzzing: a blank line, two byte-order marks and a header without its "]"; saves
+    # once grew the file with a section name holding a line break.
+    write("byte_order_marks_before_open_header",
+          base64.b64decode("AFgNCu+7v++7v1s0dXM9RURuYWJsZWQNCklQQWRkcmVzcz0xOTIuMTZFbmEAPTA="))
 
     many = ",".join("255.255.255.%d" % i for i in range(25))
     seed("oversized_lists",
