@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 namespace vindle {
 
@@ -38,9 +39,18 @@ std::size_t DisplayWidth(const std::string& utf8) {
         std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
+// A spreadsheet reads a cell starting with one of these as a formula; device texts come from
+// anyone on the network, so such a cell is written with a leading apostrophe, which makes it
+// plain text.
+bool StartsLikeFormula(const std::string& text) {
+    return !text.empty() &&
+           std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+}
+
 // Quoted when it holds a separator, a quote or any control character, so that no byte of a
 // device text can end a field or a record early.
-std::string CsvField(const std::string& text) {
+std::string CsvField(const std::string& cell) {
+    const std::string text = StartsLikeFormula(cell) ? '\'' + cell : cell;
     const bool plain = std::none_of(text.begin(), text.end(), [](unsigned char c) {
         return c == ',' || c == '"' || c < 0x20 || c == 0x7F;
     });

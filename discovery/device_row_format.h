@@ -20,7 +20,9 @@ std::string Latin1ToUtf8(const std::string& bytes);
 
 // Aligned columns under the four headings of the device list.
 std::string FormatTable(const std::vector<DeviceRow>& rows);
-// RFC 4180 with a header row and CRLF line ends.
+// RFC 4180 with a header row and CRLF line ends. A cell starting with "=", "+", "-", "@", a tab
+// or a carriage return gets a leading apostrophe, so that a spreadsheet does not run it as a
+// formula.
 std::string FormatCsv(const std::vector<DeviceRow>& rows);
 // An array of objects with the keys ip, mac, model and serial.
 std::string FormatJson(const std::vector<DeviceRow>& rows);

@@ -44,6 +44,22 @@ TEST(DeviceRowFormatTest, CsvQuotesControlCharacters) {
               "1.2.3.4,m,\"a\x1b[0m\",\"tab\there\"\r\n");
 }
 
+// A device text that a spreadsheet would run as a formula is written as text; JSON and the
+// other outputs keep the bytes as they came.
+TEST(DeviceRowFormatTest, CsvDefusesCellsThatStartLikeFormulas) {
+    const std::vector<DeviceRow> rows = {{"1.2.3.4", "-m", "=HYPERLINK(\"x\")", "@SUM(A1)"},
+                                         {"1.2.3.4", "+1", "\tcmd", "\rx"},
+                                         {"1.2.3.4", "a=b", "x-1", "'quoted"}};
+    EXPECT_EQ(FormatCsv(rows),
+              "IP Address,MAC Address,Model number,Serial number\r\n"
+              "1.2.3.4,'-m,\"'=HYPERLINK(\"\"x\"\")\",'@SUM(A1)\r\n"
+              "1.2.3.4,'+1,\"'\tcmd\",\"'\rx\"\r\n"
+              "1.2.3.4,a=b,x-1,'quoted\r\n");
+    EXPECT_EQ(nlohmann::json::parse(FormatJson(rows))[0]["model"], "=HYPERLINK(\"x\")");
+    EXPECT_EQ(FormatTabSeparated({rows[0]}).substr(FormatTabSeparated({}).size()),
+              "1.2.3.4\t-m\t=HYPERLINK(\"x\")\t@SUM(A1)\n");
+}
+
 TEST(DeviceRowFormatTest, TabSeparatedKeepsEachRowOnOneLine) {
     EXPECT_EQ(FormatTabSeparated({kRows[0], {"1.2.3.4", "m", "a\tb\r\nc\x85\xe9", "s"}}),
               "IP Address\tMAC Address\tModel number\tSerial number\n"
