@@ -94,6 +94,10 @@ TEST(TimingNetworkTest, SeparatesProbeRoundTripsFromTheSearchSocketsWaits) {
     EXPECT_EQ(summary.probeTimeouts, 1);
     EXPECT_GE(summary.probeTimeoutTotal, 200ms);
     EXPECT_GE(summary.lastQuietWait, 20ms);
+    // This thread mostly slept: its CPU time is there, and far below the time it waited.
+    EXPECT_GT(summary.searchThreadCpu, Clock::duration::zero());
+    EXPECT_LT(summary.searchThreadCpu, 20ms);
+    EXPECT_LE(summary.searchThreadSystemCpu, summary.searchThreadCpu);
     EXPECT_EQ(summary.searchReplies, 1);
     EXPECT_EQ(summary.socketsOpened, 3);
 }

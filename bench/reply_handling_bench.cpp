@@ -1,7 +1,8 @@
 // The handling of one accepted discovery reply, in process: receive, accept, probe (serial number
 // and MAC address from a network that answers at once), duplicate check against N rows, and
 // placement by address into the list, with the broadcast status read from the settings file
-// as for every reply.
+// as for every reply. The list is an in-memory list that records its changes for a view, as the
+// main window's rows are (the replay on the widget is bench-qt-list's).
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -12,10 +13,9 @@
 #include "discovery/protocol.h"
 #include "discovery/search_context.h"
 #include "discovery/search_steps.h"
-#include "fakes/fake_control.h"
-#include "fakes/fake_list_view.h"
 #include "fakes/temp_dir.h"
 #include "platform/ipv4_text.h"
+#include "platform/memory_list_view.h"
 #include "settings/settings_file.h"
 
 namespace vindle {
@@ -34,6 +34,12 @@ void CopyText(std::array<std::uint8_t, N>& field, const std::string& text) {
     std::memcpy(field.data(), text.data(), std::min(N, text.size()));
 }
 
+// Stands in for the window's mirror: the changes are recorded, and taken between replies.
+class IgnoredChanges : public ListChangeSink {
+  public:
+    void ChangesPending() override {}
+};
+
 void WriteBroadcastSettings(const ScopedTempDir& directory) {
     WriteFile(directory.Path() / kSettingsFileName,
               "[BroadCast]\nStatus=Enabled\n[SearchSpecifiedAddress]\nStatus=Disabled\n"
@@ -45,11 +51,14 @@ void BM_AcceptedReply(benchmark::State& state) {
     ScopedTempDir directory;
     WriteBroadcastSettings(directory);
 
-    FakeListView list;
+    MemoryListView list;
+    IgnoredChanges sink;
+    list.SetChangeSink(&sink);
     for (int row = 0; row < rows; ++row) {
         list.AppendRow({FormatIpv4(RowAddress(row)), "02:51:64:00:00:01", "QV-2200",
                         "QV22A" + std::to_string(100000 + row)});
     }
+    list.TakeChanges();
 
     InstantNetwork network;
     InstantNetwork::Printer printer;
@@ -86,6 +95,7 @@ void BM_AcceptedReply(benchmark::State& state) {
             break;
         }
         list.DeleteItem(expectedRow);
+        list.TakeChanges();
         std::memset(context.deviceSlots, 0, sizeof context.deviceSlots);
         context.deviceCount = 0;
         context.slotCursor = 0;

@@ -1,13 +1,15 @@
-// One broadcast search over the real network, timed from "Retrieve" to "Retrieve" enabled again,
-// with every detail probe's round trip noted so the protocol's own waits can be set apart.
-// Run it inside scripts/lan-sandbox, next to qarv-printer-sim. Prints one JSON object.
+// One broadcast search over the real network, timed from its start to the moment its front end
+// learns of the end, with every detail probe's round trip noted so the protocol's own waits can be
+// set apart. Run it inside scripts/lan-sandbox, next to qarv-printer-sim. Prints one JSON object.
 //
 //   bench-search [--list window|memory] [--timeout SECONDS]
 //
-// "window" drives the real main window (offscreen unless QT_QPA_PLATFORM says otherwise): the
-// worker reaches the list through the Qt adapters, as after a click on "Retrieve". "memory" runs
-// the worker against an in-memory list, as the command-line scanner does.
+// "window" drives the real main window (offscreen unless QT_QPA_PLATFORM says otherwise), from
+// the click on "Retrieve" to "Retrieve" enabled again: the window's search session places rows in
+// the window's copy of them, which the list widget replays. "memory" runs a search session with
+// an in-memory list, as the command-line scanner does, from Start() until Wait() returns.
 #include <stdlib.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -18,20 +20,17 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/qt/qarv_vindle_dlg.h"
 #include "bench/timing_network.h"
-#include "discovery/broadcast_search.h"
-#include "discovery/protocol.h"
+#include "discovery/search_session.h"
 #include "platform/memory_list_view.h"
 #include "platform/posix/posix_network.h"
 
@@ -46,14 +45,41 @@ struct Options {
     int timeoutSeconds = 6;
 };
 
+// A time the GUI thread went without handling an event, and the CPU time it used meanwhile (as
+// much as the gap when it was busy, little when it waited for a processor).
+struct Gap {
+    Clock::time_point start;
+    Clock::duration length;
+    Clock::duration cpu;
+};
+
+Clock::duration ThisThreadCpuTime() {
+    timespec time{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(time.tv_sec) +
+                                                       std::chrono::nanoseconds(time.tv_nsec));
+}
+
 struct Outcome {
     Clock::duration wall{};
     int rows = 0;
-    // The window only: calls the worker queued to the GUI thread, and the longest time the GUI
-    // thread went without handling an event during the search.
+    // The window only: calls the worker queued to the GUI thread, the gaps between the GUI
+    // thread's heartbeats during the search, and when the list widget last changed.
     int queuedCalls = 0;
-    double longestStallMs = 0;
+    std::vector<Gap> gaps;
+    Clock::time_point lastRowShown{};
 };
+
+// The longest gap that began in [from, to).
+Gap LongestGap(const std::vector<Gap>& gaps, Clock::time_point from, Clock::time_point to) {
+    Gap longest{};
+    for (const Gap& gap : gaps) {
+        if (gap.start >= from && gap.start < to && gap.length > longest.length) {
+            longest = gap;
+        }
+    }
+    return longest;
+}
 
 double Milliseconds(Clock::duration duration) {
     return std::chrono::duration<double, std::milli>(duration).count();
@@ -97,78 +123,60 @@ Outcome SearchInWindow(vindle::Network& network) {
     }
     SearchEndWatcher watcher(retrieve);
     Clock::time_point start{};
-    // A heartbeat on the GUI thread: the longest gap between two beats during the search is how
-    // long the window could not handle an event.
+    // A heartbeat on the GUI thread: a gap between two beats is a time the window could not
+    // handle an event. It also notes when the list widget last changed.
     QTimer heartbeat;
     heartbeat.setTimerType(Qt::PreciseTimer);
     heartbeat.setInterval(1);
     Clock::time_point lastBeat{};
-    Clock::duration longestGap{};
+    Clock::duration lastBeatCpu{};
+    std::vector<Gap> gaps;
+    int rowsShown = 0;
+    Clock::time_point lastRowShown{};
     QObject::connect(&heartbeat, &QTimer::timeout, [&] {
         const Clock::time_point now = Clock::now();
-        longestGap = std::max(longestGap, now - lastBeat);
+        const Clock::duration cpu = ThisThreadCpuTime();
+        gaps.push_back({lastBeat, now - lastBeat, cpu - lastBeatCpu});
         lastBeat = now;
+        lastBeatCpu = cpu;
+        if (list->topLevelItemCount() != rowsShown) {
+            rowsShown = list->topLevelItemCount();
+            lastRowShown = now;
+        }
     });
     // The click comes once the window has been shown and painted, as an operator's would.
     QTimer::singleShot(kSettleMs, &window, [&] {
         watcher.Arm();
         start = Clock::now();
         lastBeat = start;
+        lastBeatCpu = ThisThreadCpuTime();
         heartbeat.start();
         retrieve->click();
     });
     QCoreApplication::exec();
     heartbeat.stop();
     const int queuedCalls = window.QueuedCallsFromWorkers();
-    Outcome outcome{watcher.End() - start, list->topLevelItemCount(), queuedCalls,
-                    Milliseconds(longestGap)};
+    Outcome outcome{watcher.End() - start, list->topLevelItemCount(), queuedCalls, std::move(gaps),
+                    lastRowShown};
     window.close();
     window.FinishSearch();
     return outcome;
 }
 
-// "Retrieve" of a search without a window: the worker enables it at its end.
-class EndSignal : public vindle::Control {
-  public:
-    void SetEnabled(bool enabled) override {
-        std::lock_guard lock(m_mutex);
-        if (enabled) {
-            m_end = Clock::now();
-        }
-        m_enabled = enabled;
-        m_changed.notify_all();
-    }
-    bool IsEnabled() override {
-        std::lock_guard lock(m_mutex);
-        return m_enabled;
-    }
-    Clock::time_point WaitForEnd() {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_enabled; });
-        return m_end;
-    }
-
-  private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_enabled = false;
-    Clock::time_point m_end{};
-};
-
+// As the command-line scanner runs a search: a session with an in-memory list and no observer;
+// the front end learns of the end when Wait() returns (the worker has closed its socket and
+// returned).
 Outcome SearchInMemory(vindle::Network& network) {
     vindle::MemoryListView list;
-    EndSignal retrieve;
-    vindle::RequestState requests;
-    auto context = std::make_unique<vindle::SearchContext>();
-    context->listControl = &list;
-    context->retrieveButton = &retrieve;
-    context->network = &network;
-    context->requests = &requests;
+    vindle::SearchSession session(network, list, nullptr);
     const Clock::time_point start = Clock::now();
-    std::thread worker(vindle::BroadcastSearchThread, std::move(context));
-    const Clock::time_point end = retrieve.WaitForEnd();
-    worker.join();
-    return Outcome{end - start, list.ItemCount(), 0, 0};
+    if (!session.Start().Started()) {
+        std::fprintf(stderr, "bench-search: the settings file started no search\n");
+        std::exit(1);
+    }
+    session.Wait();
+    const Clock::time_point end = Clock::now();
+    return Outcome{end - start, list.ItemCount(), 0, {}, {}};
 }
 
 bool ParseArguments(int argc, char** argv, Options& options) {
@@ -230,17 +238,29 @@ int main(int argc, char** argv) {
 
     const vindle::ProtocolFloor floor =
         vindle::ComputeProtocolFloor(summary, std::chrono::seconds(options.timeoutSeconds));
+    // The GUI thread's busy part: until the last reply was read and the last row was shown; the
+    // quiet wait after it gives the GUI thread nothing to do.
+    const Clock::time_point busyEnd = std::max(summary.lastSearchReply, outcome.lastRowShown);
+    const Gap stall = LongestGap(outcome.gaps, Clock::time_point::min(), Clock::time_point::max());
+    const Gap busyStall = LongestGap(outcome.gaps, Clock::time_point::min(), busyEnd);
+    const Gap quietStall = LongestGap(outcome.gaps, busyEnd, Clock::time_point::max());
 
     std::printf(
         "{\"list\": \"%s\", \"rows\": %d, \"search_replies\": %d, \"probe_round_trips\": %zu, "
         "\"probe_timeouts\": %d, \"wall_ms\": %.3f, \"floor_ms\": %.3f, "
         "\"round_trip_sum_ms\": %.3f, \"median_round_trip_ms\": %.4f, "
-        "\"last_quiet_wait_ms\": %.3f, \"overhead_ms\": %.3f, \"queued_gui_calls\": %d, "
-        "\"longest_gui_stall_ms\": %.3f}\n",
+        "\"last_quiet_wait_ms\": %.3f, \"overhead_ms\": %.3f, \"search_thread_cpu_ms\": %.3f, "
+        "\"search_thread_system_cpu_ms\": %.3f, \"queued_gui_calls\": %d, "
+        "\"longest_gui_stall_ms\": %.3f, \"longest_gui_stall_busy_ms\": %.3f, "
+        "\"longest_gui_stall_busy_cpu_ms\": %.3f, \"longest_gui_stall_quiet_ms\": %.3f, "
+        "\"longest_gui_stall_quiet_cpu_ms\": %.3f}\n",
         options.window ? "window" : "memory", outcome.rows, summary.searchReplies,
         summary.probeRoundTrips.size(), summary.probeTimeouts, Milliseconds(outcome.wall),
         Milliseconds(floor.total), Milliseconds(floor.roundTripSum),
         Milliseconds(floor.medianRoundTrip), Milliseconds(summary.lastQuietWait),
-        Milliseconds(outcome.wall - floor.total), outcome.queuedCalls, outcome.longestStallMs);
+        Milliseconds(outcome.wall - floor.total), Milliseconds(summary.searchThreadCpu),
+        Milliseconds(summary.searchThreadSystemCpu), outcome.queuedCalls,
+        Milliseconds(stall.length), Milliseconds(busyStall.length), Milliseconds(busyStall.cpu),
+        Milliseconds(quietStall.length), Milliseconds(quietStall.cpu));
     return 0;
 }

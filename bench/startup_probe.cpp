@@ -7,8 +7,9 @@
 //
 //   startup-probe --title TEXT [--settle-ms MS] [--limit-ms MS] -- PROGRAM [ARGUMENT...]
 //
-// Prints one JSON object: {"shown_ms": ..., "painted_ms": ..., "peak_rss_kib": ...}. Exit 1 when
-// no such window appeared (or was drawn) within the limit, or the program ended first.
+// Prints one JSON object: {"shown_ms": ..., "painted_ms": ..., "peak_rss_kib": ..., "width": ...,
+// "height": ...} (the window's size when it was first drawn). Exit 1 when no such window appeared
+// (or was drawn) within the limit, or the program ended first.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -195,13 +196,19 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, target, &attributes);
+
     usleep(static_cast<useconds_t>(options.settleMs) * 1000);
     kill(child, SIGTERM);
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
     XCloseDisplay(display);
-    std::printf("{\"shown_ms\": %.3f, \"painted_ms\": %.3f, \"peak_rss_kib\": %ld}\n",
-                Milliseconds(shown - start), Milliseconds(painted - start), usage.ru_maxrss);
+    std::printf(
+        "{\"shown_ms\": %.3f, \"painted_ms\": %.3f, \"peak_rss_kib\": %ld, \"width\": %d, "
+        "\"height\": %d}\n",
+        Milliseconds(shown - start), Milliseconds(painted - start), usage.ru_maxrss,
+        attributes.width, attributes.height);
     return 0;
 }

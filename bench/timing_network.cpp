@@ -1,8 +1,27 @@
 #include "bench/timing_network.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 
 namespace vindle {
+
+namespace {
+
+TimingNetwork::Clock::duration Duration(const timeval& time) {
+    return std::chrono::seconds(time.tv_sec) + std::chrono::microseconds(time.tv_usec);
+}
+
+// This thread's CPU time so far: in user space and in the kernel.
+void NoteThreadCpuTime(TimingNetwork::Summary& summary) {
+    rusage usage{};
+    if (getrusage(RUSAGE_THREAD, &usage) == 0) {
+        summary.searchThreadSystemCpu = Duration(usage.ru_stime);
+        summary.searchThreadCpu = Duration(usage.ru_utime) + summary.searchThreadSystemCpu;
+    }
+}
+
+}  // namespace
 
 class TimingSocket : public UdpSocket {
   public:
@@ -30,6 +49,7 @@ class TimingSocket : public UdpSocket {
         if (m_isSearchSocket) {
             if (result <= 0) {
                 summary.lastQuietWait = end - start;
+                NoteThreadCpuTime(summary);
             }
         } else if (m_awaitingAnswer) {
             if (result > 0) {
@@ -48,6 +68,7 @@ class TimingSocket : public UdpSocket {
         if (m_isSearchSocket && result >= 0) {
             std::lock_guard lock(m_network.m_mutex);
             ++m_network.m_summary.searchReplies;
+            m_network.m_summary.lastSearchReply = TimingNetwork::Clock::now();
         }
         return result;
     }

@@ -27,7 +27,13 @@ class TimingNetwork : public ForwardingNetwork {
         int probeTimeouts = 0;                // probe waits that ended without an answer
         Clock::duration probeTimeoutTotal{};  // and the time they took
         int searchReplies = 0;                // datagrams read on the broadcast (search) socket
+        Clock::time_point lastSearchReply{};  // when the last of them was read
         Clock::duration lastQuietWait{};      // the search socket's final, unanswered wait
+        // CPU time of the thread that waited on the search socket, from its start to the end of
+        // that final wait: the search's own work, whatever the machine's load; and the part of
+        // it spent in the kernel (system calls).
+        Clock::duration searchThreadCpu{};
+        Clock::duration searchThreadSystemCpu{};
         int socketsOpened = 0;
     };
     Summary Collect();
