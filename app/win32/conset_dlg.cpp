@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/win32/accessible_name.h"
+#include "app/win32/dialog_object.h"
 #include "app/win32/resource.h"
 #include "app/win32/win32_controls.h"
 #include "app/win32/win32_list_view.h"
@@ -52,12 +53,7 @@ INT_PTR CConsetDlg::DoModal(HWND owner) {
 }
 
 INT_PTR CALLBACK CConsetDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<CConsetDlg*>(lParam);
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        self->m_hWnd = dialog;
-    }
-    auto* self = reinterpret_cast<CConsetDlg*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    auto* self = vindle::DialogObject(dialog, message, lParam, &CConsetDlg::m_hWnd);
     return self != nullptr ? self->HandleMessage(message, wParam, lParam) : FALSE;
 }
 

@@ -6,6 +6,7 @@
 #include "app/win32/accessible_name.h"
 #include "app/win32/conset_dlg.h"
 #include "app/win32/device_list_actions.h"
+#include "app/win32/dialog_object.h"
 #include "app/win32/posted_list_mirror.h"
 #include "app/win32/posted_search_observer.h"
 #include "app/win32/resource.h"
@@ -53,11 +54,7 @@ void CQarvVindleDlg::FinishSearch() {
 
 INT_PTR CALLBACK CQarvVindleDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        reinterpret_cast<CQarvVindleDlg*>(lParam)->m_hWnd = dialog;
-    }
-    auto* self = reinterpret_cast<CQarvVindleDlg*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    auto* self = vindle::DialogObject(dialog, message, lParam, &CQarvVindleDlg::m_hWnd);
     return self != nullptr ? self->HandleMessage(message, wParam, lParam) : FALSE;
 }
 

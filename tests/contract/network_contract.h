@@ -65,6 +65,33 @@ class NetworkHarness {
     virtual std::vector<std::string> BroadcastInterfaces() = 0;
 };
 
+constexpr Ipv4Address kLoopback = 0x7F000001u;
+
+// A system's network of type `SystemNetwork`, answered on 127.0.0.1 by `Peer`: a plain socket of
+// the same socket library with Port(), Hear(limit) and Answer(bytes). Waits run in real time.
+template <class SystemNetwork, class Peer>
+class SystemNetworkHarness : public NetworkHarness {
+  public:
+    Network& Net() override { return *m_network; }
+    void DestroyNetwork() override { m_network.reset(); }
+
+    Ipv4Address PeerAddress() override { return kLoopback; }
+    std::uint16_t PeerPort() override { return m_peer.Port(); }
+    bool PeerHears(std::chrono::milliseconds limit) override { return m_peer.Hear(limit); }
+    void PeerAnswers(const std::vector<std::uint8_t>& bytes) override { m_peer.Answer(bytes); }
+
+    std::chrono::microseconds Now() override {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+    }
+
+    bool NeedsSandbox() override { return true; }
+
+  private:
+    Peer m_peer;
+    std::unique_ptr<SystemNetwork> m_network = std::make_unique<SystemNetwork>();
+};
+
 struct NetworkImplementation {
     const char* name;
     std::unique_ptr<NetworkHarness> (*make)();

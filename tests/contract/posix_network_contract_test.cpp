@@ -16,8 +16,6 @@
 namespace vindle::contract {
 namespace {
 
-constexpr Ipv4Address kLoopback = 0x7F000001u;
-
 // A plain socket bound to 127.0.0.1 that plays the far end.
 class LoopbackPeer {
   public:
@@ -59,23 +57,8 @@ class LoopbackPeer {
     sockaddr_in m_client{};
 };
 
-class PosixHarness final : public NetworkHarness {
+class PosixHarness final : public SystemNetworkHarness<PosixNetwork, LoopbackPeer> {
   public:
-    Network& Net() override { return *m_network; }
-    void DestroyNetwork() override { m_network.reset(); }
-
-    Ipv4Address PeerAddress() override { return kLoopback; }
-    std::uint16_t PeerPort() override { return m_peer.Port(); }
-    bool PeerHears(std::chrono::milliseconds limit) override { return m_peer.Hear(limit); }
-    void PeerAnswers(const std::vector<std::uint8_t>& bytes) override { m_peer.Answer(bytes); }
-
-    std::chrono::microseconds Now() override {
-        return std::chrono::duration_cast<std::chrono::microseconds>(
-            std::chrono::steady_clock::now().time_since_epoch());
-    }
-
-    bool NeedsSandbox() override { return true; }
-
     // Up, broadcast-capable, not loopback, with an IPv4 address: once each.
     std::vector<std::string> BroadcastInterfaces() override {
         std::vector<std::string> names;
@@ -99,10 +82,6 @@ class PosixHarness final : public NetworkHarness {
         ::freeifaddrs(list);
         return names;
     }
-
-  private:
-    LoopbackPeer m_peer;
-    std::unique_ptr<PosixNetwork> m_network = std::make_unique<PosixNetwork>();
 };
 
 const NetworkImplementation kPosix{

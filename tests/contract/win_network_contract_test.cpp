@@ -12,8 +12,6 @@
 namespace vindle::contract {
 namespace {
 
-constexpr Ipv4Address kLoopback = 0x7F000001u;
-
 // A plain socket bound to 127.0.0.1 that plays the far end.
 class LoopbackPeer {
   public:
@@ -51,28 +49,15 @@ class LoopbackPeer {
     }
 
   private:
+    // The peer's own use of the socket library, apart from the network's; started first.
+    WinsockSession m_winsock;
     SOCKET m_socket = INVALID_SOCKET;
     std::uint16_t m_port = 0;
     sockaddr_in m_client{};
 };
 
-class WinHarness final : public NetworkHarness {
+class WinHarness final : public SystemNetworkHarness<WinNetwork, LoopbackPeer> {
   public:
-    Network& Net() override { return *m_network; }
-    void DestroyNetwork() override { m_network.reset(); }
-
-    Ipv4Address PeerAddress() override { return kLoopback; }
-    std::uint16_t PeerPort() override { return m_peer.Port(); }
-    bool PeerHears(std::chrono::milliseconds limit) override { return m_peer.Hear(limit); }
-    void PeerAnswers(const std::vector<std::uint8_t>& bytes) override { m_peer.Answer(bytes); }
-
-    std::chrono::microseconds Now() override {
-        return std::chrono::duration_cast<std::chrono::microseconds>(
-            std::chrono::steady_clock::now().time_since_epoch());
-    }
-
-    bool NeedsSandbox() override { return true; }
-
     std::vector<std::string> BroadcastInterfaces() override {
         std::vector<std::string> names;
         for (const WinInterface& entry : UsableInterfaces()) {
@@ -80,12 +65,6 @@ class WinHarness final : public NetworkHarness {
         }
         return names;
     }
-
-  private:
-    // The peer's own use of the socket library, apart from the network's.
-    WinsockSession m_winsock;
-    LoopbackPeer m_peer;
-    std::unique_ptr<WinNetwork> m_network = std::make_unique<WinNetwork>();
 };
 
 const NetworkImplementation kWinsock{
