@@ -40,4 +40,8 @@ class ByteScript {
     std::size_t m_position = 0;
 };
 
+// One fuzz input, run by the harness that defines it (fuzz_entry.cpp hands libFuzzer's inputs to
+// it).
+void FuzzInput(ByteScript& script);
+
 }  // namespace vindle

@@ -523,17 +523,16 @@ void RunScenario(ByteScript& script) {
 }
 
 }  // namespace
+
+void FuzzInput(ByteScript& script) {
+    RunScenario(script);
+}
+
 }  // namespace vindle
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // The settings file is written in this directory, which stays the working directory.
     static vindle::ScopedTempDir directory;
     vindle::g_verbose = std::getenv("VINDLE_FUZZ_VERBOSE") != nullptr;
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    vindle::ByteScript script(data, size);
-    vindle::RunScenario(script);
     return 0;
 }

@@ -181,10 +181,9 @@ void RunInput(ByteScript& script) {
 }
 
 }  // namespace
-}  // namespace vindle
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    vindle::ByteScript script(data, size);
-    vindle::RunInput(script);
-    return 0;
+void FuzzInput(ByteScript& script) {
+    RunInput(script);
 }
+
+}  // namespace vindle
