@@ -21,6 +21,8 @@ constexpr char kBroadcastSection[] = "BroadCast";
 constexpr char kSpecifiedSection[] = "SearchSpecifiedAddress";
 constexpr char kTimeoutSection[] = "TimeOut";
 constexpr char kStatusKey[] = "Status";
+constexpr char kSearchSection[] = "Search";
+constexpr char kThoroughKey[] = "Thorough";
 constexpr char kAddressKey[] = "IPAddress";
 constexpr char kSubnetKey[] = "Subnet";
 constexpr char kTimeoutKey[] = "TimeVal";
@@ -143,6 +145,22 @@ void ReadTimeout(int& seconds) {
 void ReadTimeout(const ProfileDocument& document, int& seconds) {
     // At most three characters, so the conversion cannot overflow.
     seconds = std::atoi(ReadTimeoutText(document).c_str());
+}
+
+bool ReadThoroughSearch() {
+    return ReadThoroughSearch(ProfileDocument(kSettingsFileName));
+}
+
+bool ReadThoroughSearch(const ProfileDocument& document) {
+    return document.ReadString(kSearchSection, kThoroughKey, kStatusBuffer) == kEnabled;
+}
+
+void WriteThoroughSearch(ProfileDocument& document, bool enabled) {
+    if (enabled) {
+        document.WriteString(kSearchSection, kThoroughKey, kEnabled);
+    } else if (!document.ReadString(kSearchSection, kThoroughKey, kStatusBuffer).empty()) {
+        document.WriteString(kSearchSection, kThoroughKey, kDisabled);
+    }
 }
 
 std::string ReadTimeoutText() {

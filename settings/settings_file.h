@@ -48,6 +48,9 @@ std::string ReadBroadcastStatus();
 // [TimeOut] TimeVal (at most 3 characters) converted like atoi; no range check.
 void ReadTimeout(int& seconds);
 
+// [Search] Thorough is exactly "Enabled"; a missing key or any other value keeps the plain search.
+bool ReadThoroughSearch();
+
 // [TimeOut] TimeVal as stored, at most 3 characters; "" when missing.
 std::string ReadTimeoutText();
 
@@ -89,6 +92,11 @@ int WriteSubnetList(const AddressEntry* entries, int count);
 SearchMode ReadSearchMode(const ProfileDocument& document);
 std::string ReadBroadcastStatus(const ProfileDocument& document);
 void ReadTimeout(const ProfileDocument& document, int& seconds);
+bool ReadThoroughSearch(const ProfileDocument& document);
+// Writes [Search] Thorough: "Enabled" when `enabled`; otherwise "Disabled", but only where the key
+// is already present, so that a file whose user never turned the thorough search on stays as it
+// was.
+void WriteThoroughSearch(ProfileDocument& document, bool enabled);
 std::string ReadTimeoutText(const ProfileDocument& document);
 int ReadAddressList(const ProfileDocument& document, int& count, char (*addresses)[16],
                     char (*masks)[16], int slotCount);

@@ -1,4 +1,5 @@
 #include "settings/settings_file.h"
+#include "settings/profile_file.h"
 
 #include <gtest/gtest.h>
 
@@ -142,6 +143,27 @@ TEST_F(SettingsFileTest, TimeoutReadsThreeCharactersLikeAtoi) {
     EXPECT_EQ(ReadTimeoutText(), "100");
     WriteFile(kSettingsFileName, "[BroadCast]\nStatus=Enabled\n");
     EXPECT_EQ(ReadTimeoutText(), "");
+}
+
+TEST_F(SettingsFileTest, ThoroughSearchIsOnOnlyForExactlyEnabledAndWrittenOnlyWhenUsed) {
+    const std::pair<const char*, bool> cases[] = {
+        {"[Search]\nThorough=Enabled\n", true},  {"[search]\nTHOROUGH=Enabled\n", true},
+        {"[Search]\nThorough=enabled\n", false}, {"[Search]\nThorough=EnabledX\n", false},
+        {"[Search]\nThorough=\n", false},        {"[BroadCast]\nStatus=Enabled\n", false},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(ReadThoroughSearch(ProfileDocument("x.ini", text)), expected) << text;
+    }
+    const std::string plain = "[BroadCast]\nStatus=Enabled\n";
+    ProfileDocument untouched("x.ini", plain);
+    WriteThoroughSearch(untouched, false);
+    EXPECT_EQ(untouched.Serialize(), ProfileDocument("x.ini", plain).Serialize());
+    ProfileDocument document("x.ini", plain);
+    WriteThoroughSearch(document, true);
+    EXPECT_TRUE(ReadThoroughSearch(document));
+    WriteThoroughSearch(document, false);
+    EXPECT_FALSE(ReadThoroughSearch(document));
+    EXPECT_NE(document.Serialize().find("Thorough=Disabled"), std::string::npos);
 }
 
 TEST_F(SettingsFileTest, AddressListPairsEntriesByPosition) {
