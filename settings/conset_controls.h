@@ -7,7 +7,7 @@
 
 namespace vindle {
 
-// The "Search Specified Address" check box.
+// A check box: "Search Specified Address" or "Thorough search".
 class CheckBoxControl : public Control {
   public:
     virtual bool IsChecked() = 0;

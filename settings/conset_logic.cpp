@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "settings/profile_file.h"
 #include "settings/settings_file.h"
 
 namespace vindle {
@@ -87,6 +88,7 @@ void ConsetLogic::LoadSettings() {
             break;
     }
     m_controls.timeout.SetText(ReadTimeoutText());
+    m_controls.thoroughSearch.SetChecked(ReadThoroughSearch());
 
     if (m_controls.addressList.ItemCount() >= kMaxRows) {
         m_controls.addButton.SetEnabled(false);
@@ -193,9 +195,13 @@ bool ConsetLogic::OnOk() {
         CopyBounded(entries[row].address, m_controls.addressList.ItemText(row, 0));
         CopyBounded(entries[row].mask, m_controls.addressList.ItemText(row, 1));
     }
-    const SettingsStatus saved = WriteSettings(entries, count, seconds, status, m_unshown);
-    if (!saved.Ok()) {
-        m_showMessage(SaveFailedMessage(SettingsFilePath(), saved.Reason()));
+    // Every field goes into one document and one commit, so no reader sees half a save.
+    ProfileDocument document(kSettingsFileName);
+    WriteSettings(document, entries, count, seconds, status, m_unshown);
+    WriteThoroughSearch(document, m_controls.thoroughSearch.IsChecked());
+    std::string reason;
+    if (!document.Commit(&reason)) {
+        m_showMessage(SaveFailedMessage(SettingsFilePath(), reason));
         return false;
     }
     return true;

@@ -51,6 +51,7 @@ struct ConsetControls {
     IpAddressControl& address;
     IpAddressControl& mask;
     NumberEditControl& timeout;
+    CheckBoxControl& thoroughSearch;  // added below the template's controls
 };
 
 // The configuration dialog's handlers over its controls. `showMessage` shows an operator error

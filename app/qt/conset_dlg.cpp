@@ -52,10 +52,11 @@ CConsetDlg::CConsetDlg(QWidget* parent) : QDialog(parent) {
     m_addressControl = std::make_unique<vindle::QtIpAddress>(m_addressEdit);
     m_maskControl = std::make_unique<vindle::QtIpAddress>(m_maskEdit);
     m_timeoutControl = std::make_unique<vindle::QtNumberEdit>(m_timeoutEdit);
+    m_thoroughControl = std::make_unique<vindle::QtCheckBox>(m_thoroughSearchCheck);
     m_logic = std::make_unique<vindle::ConsetLogic>(
         vindle::ConsetControls{*m_checkControl, *m_addControl, *m_deleteControl, *m_listView,
-                               *m_listControl, *m_addressControl, *m_maskControl,
-                               *m_timeoutControl},
+                               *m_listControl, *m_addressControl, *m_maskControl, *m_timeoutControl,
+                               *m_thoroughControl},
         [this](const std::string& text) { ShowMessage(text.c_str()); });
 
     OnInitDialog();
@@ -132,6 +133,10 @@ void CConsetDlg::BuildControls() {
 
     QLabel* timeoutLabel = label("Timeout (sec)            :", "timeoutLabel", 35, 181, 71, 8);
 
+    // Below the template's controls; made last, so Tab reaches it after Cancel, in reading order.
+    m_thoroughSearchCheck = new QCheckBox(QStringLiteral("Thorough search"), this);
+    place(m_thoroughSearchCheck, "thoroughSearchCheck", 13, 234, 120, 10);
+
     // Names for assistive technology; the labels are tied to the fields they describe.
     m_addressEdit->SetAccessibleNames(QStringLiteral("IP address"));
     m_maskEdit->SetAccessibleNames(QStringLiteral("Subnet mask"));
@@ -141,7 +146,8 @@ void CConsetDlg::BuildControls() {
     maskLabel->setBuddy(m_maskEdit);
     timeoutLabel->setBuddy(m_timeoutEdit);
 
-    setFixedSize(units.ToPixels(200, 238));
+    // The template's 200 x 238, grown by the band that holds the thorough search's box.
+    setFixedSize(units.ToPixels(200, 252));
 }
 
 void CConsetDlg::OnInitDialog() {

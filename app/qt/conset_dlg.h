@@ -21,8 +21,9 @@ class QtListView;
 class QtNumberEdit;
 }  // namespace vindle
 
-// The "Configuration Settings" dialog: the search mode, up to 20 address/mask pairs and the
-// time-out. It reads the settings file when it is created and writes it only on an accepted OK.
+// The "Configuration Settings" dialog: the search mode, up to 20 address/mask pairs, the
+// time-out and the thorough search. It reads the settings file when it is created and writes it
+// only on an accepted OK.
 class CConsetDlg : public QDialog {
     Q_OBJECT
 
@@ -62,6 +63,7 @@ class CConsetDlg : public QDialog {
     QTreeWidget* m_addressList = nullptr;
     vindle::IpAddressEdit* m_addressEdit = nullptr;
     vindle::IpAddressEdit* m_maskEdit = nullptr;
+    QCheckBox* m_thoroughSearchCheck = nullptr;
 
     // The handlers' logic and the adapters it drives the widgets through.
     std::unique_ptr<vindle::QtControl> m_addControl;
@@ -72,5 +74,6 @@ class CConsetDlg : public QDialog {
     std::unique_ptr<vindle::QtIpAddress> m_addressControl;
     std::unique_ptr<vindle::QtIpAddress> m_maskControl;
     std::unique_ptr<vindle::QtNumberEdit> m_timeoutControl;
+    std::unique_ptr<vindle::QtCheckBox> m_thoroughControl;
     std::unique_ptr<vindle::ConsetLogic> m_logic;
 };

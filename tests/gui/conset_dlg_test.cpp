@@ -19,6 +19,7 @@
 
 #include "app/qt/ip_address_edit.h"
 #include "fakes/temp_dir.h"
+#include "settings/profile_file.h"
 #include "settings/settings_file.h"
 
 namespace vindle {
@@ -424,10 +425,34 @@ TEST_F(ConsetDlgTest, EntriesTheDialogCannotShowSurviveASave) {
     EXPECT_EQ(Content(), file);
 }
 
+TEST_F(ConsetDlgTest, ThoroughSearchBoxSitsBelowTheTemplateAndReachesTheFile) {
+    Open(kSpecifiedEmpty);
+    auto* box = Find<QCheckBox>("thoroughSearchCheck");
+    QPushButton* cancel = Button("cancelButton");
+    EXPECT_EQ(box->text(), QStringLiteral("Thorough search"));
+    EXPECT_GT(box->geometry().top(), cancel->geometry().bottom());
+    EXPECT_TRUE(m_dialog->rect().contains(box->geometry()));
+    cancel->setFocus();
+    QTest::keyClick(cancel, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    EXPECT_FALSE(box->isChecked());
+
+    Click(box);
+    Click(Button("okButton"));
+    EXPECT_TRUE(ReadThoroughSearch());
+    Open();
+    box = Find<QCheckBox>("thoroughSearchCheck");
+    EXPECT_TRUE(box->isChecked());
+    Click(box);
+    Click(Button("okButton"));
+    EXPECT_EQ(ReadProfileString("Search", "Thorough", 9, kSettingsFileName), "Disabled");
+}
+
 TEST_F(ConsetDlgTest, CancelAndEscapeLeaveTheFileUnchanged) {
     const std::string file = std::string(kBroadcastWithList) + "; hand-written note\n";
     Open(file);
     Click(CheckBox());
+    Click(Find<QCheckBox>("thoroughSearchCheck"));
     Add(QStringLiteral("10.9.9.9"), QStringLiteral("255.0.0.0"));
     SetTimeout(QStringLiteral("99"));
     Click(Button("cancelButton"));

@@ -81,9 +81,10 @@ class ConsetLogicTest : public ::testing::Test {
     FakeIpAddress m_address;
     FakeIpAddress m_mask;
     FakeNumberEdit m_timeout;
+    FakeCheckBox m_thorough;
     std::vector<std::string> m_messages;
     ConsetLogic m_logic{ConsetControls{m_checkBox, m_addButton, m_deleteButton, m_rows, m_list,
-                                       m_address, m_mask, m_timeout},
+                                       m_address, m_mask, m_timeout, m_thorough},
                         [this](const std::string& text) { m_messages.push_back(text); }};
 };
 
@@ -302,6 +303,35 @@ TEST_F(ConsetLogicTest, OkSavesTheRowsInListOrderWhateverTheBox) {
     EXPECT_EQ(count, 2);
     EXPECT_STREQ(addresses[0], "192.168.1.0");
     EXPECT_STREQ(masks[1], "255.255.255.255");
+}
+
+TEST_F(ConsetLogicTest, ThoroughBoxShowsTheKeyAndOkSavesItWithTheOtherFields) {
+    const std::string plain =
+        "[BroadCast]\nStatus=Enabled\n[SearchSpecifiedAddress]\nStatus=Disabled\n"
+        "[TimeOut]\nTimeVal=10\n";
+    WriteFile(kSettingsFileName, plain);
+    m_logic.LoadSettings();
+    EXPECT_FALSE(m_thorough.IsChecked());
+    // Left unticked, a file without the key is saved as it was.
+    ASSERT_TRUE(m_logic.OnOk());
+    EXPECT_EQ(ReadFile(kSettingsFileName), plain);
+
+    m_thorough.SetChecked(true);
+    m_timeout.SetText("20");
+    ASSERT_TRUE(m_logic.OnOk());
+    EXPECT_EQ(ReadFile(kSettingsFileName),
+              "[BroadCast]\nStatus=Enabled\n[SearchSpecifiedAddress]\nStatus=Disabled\n"
+              "[TimeOut]\nTimeVal=20\n[Search]\nThorough=Enabled\n");
+}
+
+TEST_F(ConsetLogicTest, ThoroughKeyOpensTickedAndUntickingSavesDisabled) {
+    WriteFile(kSettingsFileName, "[Search]\nThorough=Enabled\n[TimeOut]\nTimeVal=10\n");
+    m_logic.LoadSettings();
+    EXPECT_TRUE(m_thorough.IsChecked());
+    m_thorough.SetChecked(false);
+    ASSERT_TRUE(m_logic.OnOk());
+    EXPECT_FALSE(ReadThoroughSearch());
+    EXPECT_NE(ReadFile(kSettingsFileName).find("[Search]\nThorough=Disabled\n"), std::string::npos);
 }
 
 }  // namespace

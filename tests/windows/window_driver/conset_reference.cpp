@@ -75,18 +75,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: conset_reference FOLDER TIMEOUT ADDRESS/MASK...\n");
         return 2;
     }
-    Switch searchSpecified;
+    Switch searchSpecified, thoroughSearch;
     Plain addButton, deleteButton, listWindow;
     vindle::MemoryListView list;
     AddressField address, mask;
     NumberBox timeout;
     bool refused = false;
-    vindle::ConsetLogic logic(
-        {searchSpecified, addButton, deleteButton, list, listWindow, address, mask, timeout},
-        [&](const std::string& text) {
-            std::fprintf(stderr, "conset_reference: the dialog says: %s\n", text.c_str());
-            refused = true;
-        });
+    vindle::ConsetLogic logic({searchSpecified, addButton, deleteButton, list, listWindow, address,
+                               mask, timeout, thoroughSearch},
+                              [&](const std::string& text) {
+                                  std::fprintf(stderr, "conset_reference: the dialog says: %s\n",
+                                               text.c_str());
+                                  refused = true;
+                              });
     logic.LoadSettings();
     searchSpecified.SetChecked(true);
     logic.ApplyCheckBoxRule();
