@@ -27,11 +27,12 @@ struct CConsetDlg::Controls {
           addressListWindow(GetDlgItem(dialog, IDC_ADDRESS_LIST)),
           address(GetDlgItem(dialog, IDC_ADDRESS)),
           mask(GetDlgItem(dialog, IDC_MASK)),
-          timeout(GetDlgItem(dialog, IDC_TIMEOUT)) {}
+          timeout(GetDlgItem(dialog, IDC_TIMEOUT)),
+          thoroughSearch(GetDlgItem(dialog, IDC_THOROUGH_SEARCH)) {}
 
     vindle::ConsetControls AsConsetControls() {
-        return {searchSpecified,   addButton, deleteButton, addressList,
-                addressListWindow, address,   mask,         timeout};
+        return {searchSpecified, addButton, deleteButton, addressList,   addressListWindow,
+                address,         mask,      timeout,      thoroughSearch};
     }
 
     vindle::Win32CheckBox searchSpecified;
@@ -42,6 +43,7 @@ struct CConsetDlg::Controls {
     vindle::Win32IpAddress address;
     vindle::Win32IpAddress mask;
     vindle::Win32NumberEdit timeout;
+    vindle::Win32CheckBox thoroughSearch;
 };
 
 CConsetDlg::CConsetDlg() = default;

@@ -10,8 +10,8 @@ class ConsetLogic;
 }  // namespace vindle
 
 // The "Configuration Settings" dialog (template 132): the search mode, up to 20 address/mask
-// pairs and the time-out. Its handlers are the core's ConsetLogic over the dialog's controls; it
-// reads the settings file when it opens and writes it only on an accepted OK.
+// pairs, the time-out and the thorough search. Its handlers are the core's ConsetLogic over the
+// dialog's controls; it reads the settings file when it opens and writes it only on an accepted OK.
 class CConsetDlg {
   public:
     CConsetDlg();

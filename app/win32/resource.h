@@ -31,6 +31,8 @@
 #define IDC_MASK_LABEL 1013
 #define IDC_ADDRESS 1014
 #define IDC_MASK 1015
+// Added below the template's controls.
+#define IDC_THOROUGH_SEARCH 1120
 
 // Menu commands: the menu bar, then the device list's context menu.
 #define ID_TOOL_CONFIGURATION 32772

@@ -137,6 +137,11 @@ def main_window(args):
         shutil.rmtree(scratch)
 
 
+def thorough_check_box(args):
+    _, folder = run_driver(args, LONG_SEARCH_INI, ["config-thorough"])
+    shutil.rmtree(folder)
+
+
 def stop_and_close(args):
     _, folder = run_driver(args, LONG_SEARCH_INI, ["stop", "close-searching"])
     shutil.rmtree(folder)
@@ -211,6 +216,7 @@ def main():
     started = time.monotonic()
     try:
         main_window(args)
+        thorough_check_box(args)
         stop_and_close(args)
         if args.msi:
             installer(args)

@@ -149,4 +149,29 @@ std::string ConfigurationRoundTrip(Session& session) {
            ToBytes(session.configTimeout) + ", saved by OK";
 }
 
+std::string ThoroughSearchRoundTrip(Session& session) {
+    // Opens the dialog, checks the box's state, clicks it and saves with OK; returns the value
+    // the file then holds.
+    auto toggleAndSave = [&](LRESULT before) {
+        HWND dialog =
+            OpenByCommand(session, ids::kConfigurationCommand, ids::kConfigurationCaption);
+        HWND box = Child(dialog, ids::kThoroughSearch);
+        Expect(GetNextDlgTabItem(dialog, Child(dialog, IDCANCEL), FALSE) == box,
+               "Tab from Cancel does not reach the thorough search's box");
+        Expect(Send(box, BM_GETCHECK) == before,
+               "the thorough search's box opens " + std::string(before ? "cleared" : "checked"));
+        Click(box);
+        PostClick(Child(dialog, IDOK));
+        ExpectClosed(session, dialog, "OK in the configuration dialog");
+        wchar_t value[16] = {};
+        GetPrivateProfileStringW(L"Search", L"Thorough", L"", value, 16, L".\\QarvVindle.ini");
+        return std::wstring(value);
+    };
+    std::wstring saved = toggleAndSave(BST_UNCHECKED);
+    Expect(saved == L"Enabled", "a tick and OK saved Thorough=" + ToBytes(saved));
+    saved = toggleAndSave(BST_CHECKED);
+    Expect(saved == L"Disabled", "an untick and OK saved Thorough=" + ToBytes(saved));
+    return "ticked and saved Enabled, reopened ticked, unticked and saved Disabled";
+}
+
 }  // namespace vindle

@@ -44,6 +44,7 @@ std::string CloseWhileSearching(Session& session);
 std::string Screenshot(Session& session);
 std::string AboutBox(Session& session);
 std::string ConfigurationRoundTrip(Session& session);
+std::string ThoroughSearchRoundTrip(Session& session);
 
 // Writes the window's pixels as seen on the screen to a 24-bit BMP file.
 void CaptureWindow(HWND window, const std::wstring& path);

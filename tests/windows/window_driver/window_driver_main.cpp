@@ -4,8 +4,8 @@
 //                 [--screenshot FILE.bmp] [--config-pair ADDRESS/MASK]... [--config-timeout N]
 //                 SCENARIO...
 // Scenarios run in the given order on one start of the program: controls, search, browse, sort,
-// screenshot, about, config, stop, close-searching. Each prints "PASS name: summary" or
-// "FAIL name: reason" (the first failure ends the run); a search prints its rows as
+// screenshot, about, config, config-thorough, stop, close-searching. Each prints "PASS name:
+// summary" or "FAIL name: reason" (the first failure ends the run); a search prints its rows as
 // "ROW\tip\tmac\tmodel\tserial". At the end the program is closed with WM_CLOSE and must exit 0.
 // Exit status: 0 when everything passed, 1 otherwise, 2 for a bad command line.
 #include <fcntl.h>
@@ -35,6 +35,7 @@ const std::map<std::wstring, Scenario> kScenarios = {
     {L"screenshot", Screenshot},
     {L"about", AboutBox},
     {L"config", ConfigurationRoundTrip},
+    {L"config-thorough", ThoroughSearchRoundTrip},
     {L"stop", StopSearch},
     {L"close-searching", CloseWhileSearching},
 };

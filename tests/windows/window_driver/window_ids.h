@@ -29,5 +29,7 @@ constexpr int kTimeout = 1010;
 constexpr int kAddressList = 1011;
 constexpr int kAddress = 1014;
 constexpr int kMask = 1015;
+// Added below the template's controls.
+constexpr int kThoroughSearch = 1120;
 
 }  // namespace vindle::ids
