@@ -209,13 +209,16 @@ class PosixSocketSystem final : public SocketSystem {
     std::optional<std::vector<BroadcastInterface>> BroadcastInterfaces() override {
         std::vector<BroadcastInterface> found;
         const bool listed = ForEachInterfaceAddress([&found](const ifaddrs& entry) {
+            if ((entry.ifa_flags & IFF_BROADCAST) == 0) {
+                return;
+            }
             std::string name = entry.ifa_name;
             name = name.substr(0, name.find(':'));
             const unsigned int index = ::if_nametoindex(name.c_str());
             const bool seen = std::any_of(found.begin(), found.end(), [index](const auto& known) {
                 return known.index == index;
             });
-            if ((entry.ifa_flags & IFF_BROADCAST) != 0 && index != 0 && !seen) {
+            if (index != 0 && !seen) {
                 found.push_back({index, std::move(name)});
             }
         });

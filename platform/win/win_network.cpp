@@ -25,8 +25,6 @@ constexpr int kReceiveBufferBytes = 1 << 20;
 // caller's buffer is noticed here and dropped whole.
 constexpr std::size_t kDatagramBytes = 65536;
 
-using Session = std::shared_ptr<WinsockSession>;
-
 LPFN_WSARECVMSG FindReceiveMessage(SOCKET socket) {
     GUID id = WSAID_WSARECVMSG;
     LPFN_WSARECVMSG function = nullptr;
@@ -48,9 +46,8 @@ bool ReadableNow(SOCKET socket) {
 
 class WinSocket final : public SystemSocket {
   public:
-    WinSocket(SOCKET socket, Session session)
-        : m_session(std::move(session)),
-          m_socket(socket),
+    explicit WinSocket(SOCKET socket)
+        : m_socket(socket),
           m_receiveMessage(FindReceiveMessage(socket)),
           m_datagram(kDatagramBytes) {}
     ~WinSocket() override { ::closesocket(m_socket); }
@@ -147,7 +144,6 @@ class WinSocket final : public SystemSocket {
         return std::nullopt;
     }
 
-    Session m_session;  // first: the socket library outlives the socket
     SOCKET m_socket;
     LPFN_WSARECVMSG m_receiveMessage;
     std::vector<std::uint8_t> m_datagram;
@@ -158,8 +154,7 @@ class WinSocket final : public SystemSocket {
 // so it stays readable.
 class LoopbackWake final : public WakeSignal {
   public:
-    LoopbackWake(SOCKET socket, Session session)
-        : m_session(std::move(session)), m_socket(socket) {}
+    explicit LoopbackWake(SOCKET socket) : m_socket(socket) {}
     ~LoopbackWake() override { ::closesocket(m_socket); }
 
     LoopbackWake(const LoopbackWake&) = delete;
@@ -172,7 +167,6 @@ class LoopbackWake final : public WakeSignal {
     }
 
   private:
-    Session m_session;
     SOCKET m_socket;
 };
 
@@ -180,7 +174,7 @@ class WinSocketSystem final : public SocketSystem {
   public:
     std::unique_ptr<SystemSocket> OpenSocket() override {
         const SOCKET socket =
-            m_session->started ? ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP) : INVALID_SOCKET;
+            m_session.started ? ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP) : INVALID_SOCKET;
         if (socket == INVALID_SOCKET) {
             return nullptr;
         }
@@ -198,12 +192,12 @@ class WinSocketSystem final : public SocketSystem {
         DWORD bytes = 0;
         ::WSAIoctl(socket, SIO_UDP_CONNRESET, &reportReset, sizeof reportReset, nullptr, 0, &bytes,
                    nullptr, nullptr);
-        return std::make_unique<WinSocket>(socket, m_session);
+        return std::make_unique<WinSocket>(socket);
     }
 
     std::unique_ptr<WakeSignal> OpenWakeSignal() override {
         const SOCKET wake =
-            m_session->started ? ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP) : INVALID_SOCKET;
+            m_session.started ? ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP) : INVALID_SOCKET;
         if (wake == INVALID_SOCKET) {
             return nullptr;
         }
@@ -217,7 +211,7 @@ class WinSocketSystem final : public SocketSystem {
             ::closesocket(wake);
             return nullptr;
         }
-        return std::make_unique<LoopbackWake>(wake, m_session);
+        return std::make_unique<LoopbackWake>(wake);
     }
 
     int Poll(const std::vector<SystemHandle>& handles, std::chrono::microseconds timeout,
@@ -268,9 +262,9 @@ class WinSocketSystem final : public SocketSystem {
     bool TeachesNothing(const ReplyPath&) override { return false; }
 
   private:
-    // Started for as long as the network, one of its sockets or a wake-up signal exists; the
-    // interface lookups need it too.
-    Session m_session = std::make_shared<WinsockSession>();
+    // The core keeps the system for as long as the network or one of its sockets exists; the
+    // interface lookups need the library too.
+    WinsockSession m_session;
 };
 
 }  // namespace
