@@ -26,7 +26,7 @@ struct SystemNetworkState {
         : system(std::move(owner)), wake(system->OpenWakeSignal()) {}
 };
 
-class ReplyPaths {
+class SystemReplyPaths {
   public:
     std::optional<ReplyPath> To(Ipv4Address sender) {
         std::lock_guard lock(m_mutex);
@@ -80,7 +80,7 @@ constexpr std::chrono::microseconds kFullBufferPause = std::chrono::milliseconds
 class CoreUdpSocket final : public UdpSocket {
   public:
     CoreUdpSocket(std::unique_ptr<SystemSocket> socket, std::shared_ptr<SystemNetworkState> state,
-                  std::shared_ptr<ReplyPaths> paths)
+                  std::shared_ptr<SystemReplyPaths> paths)
         : m_state(std::move(state)), m_paths(std::move(paths)), m_socket(std::move(socket)) {}
 
     bool EnableBroadcast() override { return m_socket->EnableBroadcast(); }
@@ -218,7 +218,7 @@ class CoreUdpSocket final : public UdpSocket {
 
     // First: the state holds the system, which outlives the socket.
     std::shared_ptr<SystemNetworkState> m_state;
-    std::shared_ptr<ReplyPaths> m_paths;
+    std::shared_ptr<SystemReplyPaths> m_paths;
     std::unique_ptr<SystemSocket> m_socket;
     SendReport m_lastSend;
 };
@@ -228,7 +228,7 @@ class CoreUdpSocket final : public UdpSocket {
 SystemNetworkCore::SystemNetworkCore(std::shared_ptr<SocketSystem> system)
     : m_system(std::move(system)),
       m_state(std::make_shared<SystemNetworkState>(m_system)),
-      m_replyPaths(std::make_shared<ReplyPaths>()) {}
+      m_replyPaths(std::make_shared<SystemReplyPaths>()) {}
 
 SystemNetworkCore::~SystemNetworkCore() = default;
 

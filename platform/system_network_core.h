@@ -81,7 +81,7 @@ class SocketSystem {
 };
 
 struct SystemNetworkState;
-class ReplyPaths;
+class SystemReplyPaths;
 
 // The network over the system's real UDP/IPv4 sockets, written once over the system's calls:
 // its shut-down and restart, the send gate, the reply paths and the waits. Shutdown() may be
@@ -115,7 +115,7 @@ class SystemNetworkCore : public Network {
     // Replaced by Restart(); sockets keep the state they were opened with.
     std::mutex m_stateMutex;
     std::shared_ptr<SystemNetworkState> m_state;
-    std::shared_ptr<ReplyPaths> m_replyPaths;
+    std::shared_ptr<SystemReplyPaths> m_replyPaths;
 };
 
 }  // namespace vindle
