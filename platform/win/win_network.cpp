@@ -1,3 +1,6 @@
+// Room for many sockets in one select (the default is 64); set before Winsock is included.
+#define FD_SETSIZE 1024
+
 #include "platform/win/win_network.h"
 
 // Winsock first: the extension header builds on it.
@@ -7,18 +10,9 @@
 #include <mswsock.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstring>
-#include <mutex>
-#include <optional>
-#include <shared_mutex>
-#include <unordered_map>
-#include <vector>
 
-#include "platform/resolved_host_address.h"
 #include "platform/system_network.h"
-#include "platform/wait_deadline.h"
 #include "platform/win/win_error.h"
 #include "platform/win/win_interfaces.h"
 #include "platform/win/winsock_session.h"
@@ -26,71 +20,10 @@
 namespace vindle {
 namespace {
 
-// A UDP socket on 127.0.0.1 connected to itself: one datagram sent to it by Shutdown() is never
-// read, so it stays readable and ends every select that includes it.
-SOCKET OpenWakeSocket() {
-    const SOCKET wake = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (wake == INVALID_SOCKET) {
-        return INVALID_SOCKET;
-    }
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof local;
-    if (::bind(wake, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        ::getsockname(wake, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
-        ::connect(wake, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-        ::closesocket(wake);
-        return INVALID_SOCKET;
-    }
-    return wake;
-}
-
-}  // namespace
-
-// Shared by the network and every socket it opened.
-struct WinNetworkState {
-    std::shared_ptr<WinsockSession> session = std::make_shared<WinsockSession>();
-    SOCKET wakeSocket = session->started ? OpenWakeSocket() : INVALID_SOCKET;
-    std::atomic<bool> shutDown{false};
-    // Sends hold it shared; Shutdown() takes it exclusively, so once Shutdown() returns no send
-    // is in flight and none will start.
-    std::shared_mutex sendGate;
-
-    WinNetworkState() = default;
-    ~WinNetworkState() {
-        if (wakeSocket != INVALID_SOCKET) {
-            ::closesocket(wakeSocket);
-        }
-    }
-    WinNetworkState(const WinNetworkState&) = delete;
-    WinNetworkState& operator=(const WinNetworkState&) = delete;
-};
-
-// The interface that replies from each sender arrived on. Shared by every socket of one network
-// and kept across Restart(), so that a probe on a new socket goes back out of the link the
-// printer's answer came in on, even when no route leads there.
-struct WinReplyPaths {
-    std::mutex mutex;
-    std::unordered_map<Ipv4Address, ULONG> bySender;
-};
-
-namespace {
-
 constexpr int kReceiveBufferBytes = 1 << 20;
 // Larger than any UDP datagram, so the system never cuts one: a datagram longer than the
 // caller's buffer is noticed here and dropped whole.
 constexpr std::size_t kDatagramBytes = 65536;
-
-using Clock = std::chrono::steady_clock;
-
-// One select waits at most this long, then the deadline is checked again.
-constexpr long long kSliceMicroseconds = 1'000'000'000;
-// Bounds the remembered paths, so that a flood of senders cannot exhaust memory.
-constexpr std::size_t kMaxReplyPaths = 4096;
-
-// The interface a sender's datagram came in on; 0 for "the system's choice".
-using InterfaceIndex = ULONG;
 
 LPFN_WSARECVMSG FindReceiveMessage(SOCKET socket) {
     GUID id = WSAID_WSARECVMSG;
@@ -103,19 +36,26 @@ LPFN_WSARECVMSG FindReceiveMessage(SOCKET socket) {
     return function;
 }
 
-class WinUdpSocket final : public UdpSocket {
+bool ReadableNow(SOCKET socket) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket, &readable);
+    timeval none{};
+    return ::select(0, &readable, nullptr, nullptr, &none) == 1;
+}
+
+class WinSocket final : public SystemSocket {
   public:
-    WinUdpSocket(SOCKET socket, std::shared_ptr<WinNetworkState> state,
-                 std::shared_ptr<WinReplyPaths> paths)
+    explicit WinSocket(SOCKET socket)
         : m_socket(socket),
-          m_state(std::move(state)),
-          m_paths(std::move(paths)),
           m_receiveMessage(FindReceiveMessage(socket)),
           m_datagram(kDatagramBytes) {}
-    ~WinUdpSocket() override { ::closesocket(m_socket); }
+    ~WinSocket() override { ::closesocket(m_socket); }
 
-    WinUdpSocket(const WinUdpSocket&) = delete;
-    WinUdpSocket& operator=(const WinUdpSocket&) = delete;
+    WinSocket(const WinSocket&) = delete;
+    WinSocket& operator=(const WinSocket&) = delete;
+
+    SystemHandle Handle() const override { return m_socket; }
 
     bool EnableBroadcast() override {
         const BOOL on = TRUE;
@@ -123,66 +63,37 @@ class WinUdpSocket final : public UdpSocket {
                             sizeof on) == 0;
     }
 
-    bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
-                std::size_t size) override {
-        std::shared_lock gate(m_state->sendGate);
-        m_lastSend = SendReport{};
-        if (m_state->shutDown.load()) {
-            return false;
-        }
-        if (address == kLimitedBroadcast) {
-            return BroadcastOnEveryInterface(port, data, size);
-        }
-        if (const std::optional<InterfaceIndex> path = ReplyPathTo(address)) {
-            if (SendOver(*path, address, port, data, size) == 0) {
-                return true;
+    // The interface is a socket option (IP_UNICAST_IF, which also steers the limited broadcast)
+    // set for each send, so one socket serves every interface; the system picks the source
+    // address.
+    int SendOnce(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
+                 std::size_t size, const ReplyPath* path) override {
+        const unsigned int interfaceIndex = path != nullptr ? path->interfaceIndex : 0;
+        if (interfaceIndex != m_sendInterface) {
+            const DWORD option = htonl(interfaceIndex);
+            if (::setsockopt(m_socket, IPPROTO_IP, IP_UNICAST_IF,
+                             reinterpret_cast<const char*>(&option), sizeof option) != 0) {
+                return ::WSAGetLastError();
             }
-            // The interface may have gone; the routes may still know a way.
-            ForgetReplyPath(address);
+            m_sendInterface = interfaceIndex;
         }
-        const DWORD error = SendOver(0, address, port, data, size);
-        if (error != 0) {
-            m_lastSend.errorText = SystemErrorText(error);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(address);
+        const int sent =
+            ::sendto(m_socket, reinterpret_cast<const char*>(data), static_cast<int>(size), 0,
+                     reinterpret_cast<sockaddr*>(&to), sizeof to);
+        if (sent == SOCKET_ERROR) {
+            return ::WSAGetLastError();
         }
-        return error == 0;
+        return static_cast<std::size_t>(sent) == size ? 0 : WSAEMSGSIZE;
     }
 
-    int WaitReadable(WaitTime limit) override {
-        if (limit.seconds < 0 || limit.microseconds < 0 || m_state->shutDown.load()) {
-            return -1;
-        }
-        const Clock::time_point deadline = WaitDeadline(limit);
-
-        for (;;) {
-            long long remaining =
-                std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now())
-                    .count();
-            remaining = std::clamp(remaining, 0LL, kSliceMicroseconds);
-            timeval timeout{};
-            timeout.tv_sec = static_cast<long>(remaining / 1'000'000);
-            timeout.tv_usec = static_cast<long>(remaining % 1'000'000);
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(m_socket, &readable);
-            FD_SET(m_state->wakeSocket, &readable);
-            const int ready = ::select(0, &readable, nullptr, nullptr, &timeout);
-            if (ready == SOCKET_ERROR || m_state->shutDown.load() ||
-                FD_ISSET(m_state->wakeSocket, &readable)) {
-                return -1;
-            }
-            if (FD_ISSET(m_socket, &readable)) {
-                return 1;
-            }
-            // select may return a little before its time-out; wait on for what remains.
-            if (Clock::now() >= deadline) {
-                return 0;
-            }
-        }
-    }
-
-    int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
+    int Receive(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender,
+                std::optional<ReplyPath>& arrival) override {
         // Never blocks: a receive with nothing queued fails.
-        if (!ReadableNow()) {
+        if (!ReadableNow(m_socket)) {
             return -1;
         }
         sockaddr_in from{};
@@ -190,7 +101,6 @@ class WinUdpSocket final : public UdpSocket {
                     reinterpret_cast<char*>(m_datagram.data())};
         char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
         int received = -1;
-        std::optional<InterfaceIndex> arrival;
         if (m_receiveMessage != nullptr) {
             WSAMSG message{};
             message.name = reinterpret_cast<sockaddr*>(&from);
@@ -218,188 +128,148 @@ class WinUdpSocket final : public UdpSocket {
         }
         std::memcpy(buffer, m_datagram.data(), static_cast<std::size_t>(received));
         sender = ntohl(from.sin_addr.s_addr);
-        if (arrival) {
-            LearnReplyPath(sender, *arrival);
-        }
         return received;
     }
 
-    SendReport LastSendReport() const override { return m_lastSend; }
-
   private:
-    bool ReadableNow() {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(m_socket, &readable);
-        timeval none{};
-        return ::select(0, &readable, nullptr, nullptr, &none) == 1;
-    }
-
-    void LearnReplyPath(Ipv4Address sender, InterfaceIndex arrival) {
-        std::lock_guard lock(m_paths->mutex);
-        auto& paths = m_paths->bySender;
-        if (paths.size() >= kMaxReplyPaths && paths.find(sender) == paths.end()) {
-            paths.clear();
-        }
-        paths[sender] = arrival;
-    }
-
-    std::optional<InterfaceIndex> ReplyPathTo(Ipv4Address address) const {
-        std::lock_guard lock(m_paths->mutex);
-        const auto known = m_paths->bySender.find(address);
-        if (known == m_paths->bySender.end()) {
-            return std::nullopt;
-        }
-        return known->second;
-    }
-
-    void ForgetReplyPath(Ipv4Address address) {
-        std::lock_guard lock(m_paths->mutex);
-        m_paths->bySender.erase(address);
-    }
-
-    static std::optional<InterfaceIndex> ArrivalOf(WSAMSG& message) {
+    static std::optional<ReplyPath> ArrivalOf(WSAMSG& message) {
         for (WSACMSGHDR* header = WSA_CMSG_FIRSTHDR(&message); header != nullptr;
              header = WSA_CMSG_NXTHDR(&message, header)) {
             if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
                 IN_PKTINFO info{};
                 std::memcpy(&info, WSA_CMSG_DATA(header), sizeof info);
-                return info.ipi_ifindex;
+                return ReplyPath{static_cast<unsigned int>(info.ipi_ifindex), 0};
             }
         }
         return std::nullopt;
     }
 
-    // Sends one datagram out of the given interface (0: where the routes say); returns 0 or the
-    // Winsock error. The interface is a socket option (IP_UNICAST_IF, which also steers the
-    // limited broadcast) set for each send, so one socket serves every interface.
-    DWORD SendOver(InterfaceIndex interfaceIndex, Ipv4Address address, std::uint16_t port,
-                   const std::uint8_t* data, std::size_t size) {
-        if (interfaceIndex != m_sendInterface) {
-            const DWORD option = htonl(interfaceIndex);
-            if (::setsockopt(m_socket, IPPROTO_IP, IP_UNICAST_IF,
-                             reinterpret_cast<const char*>(&option), sizeof option) != 0) {
-                return static_cast<DWORD>(::WSAGetLastError());
-            }
-            m_sendInterface = interfaceIndex;
-        }
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(port);
-        to.sin_addr.s_addr = htonl(address);
-        const int sent =
-            ::sendto(m_socket, reinterpret_cast<const char*>(data), static_cast<int>(size), 0,
-                     reinterpret_cast<sockaddr*>(&to), sizeof to);
-        if (sent == SOCKET_ERROR) {
-            return static_cast<DWORD>(::WSAGetLastError());
-        }
-        return static_cast<std::size_t>(sent) == size ? 0 : static_cast<DWORD>(WSAEMSGSIZE);
-    }
-
-    // The limited broadcast goes out once on every usable interface; with none listed, the
-    // system picks the way.
-    bool BroadcastOnEveryInterface(std::uint16_t port, const std::uint8_t* data, std::size_t size) {
-        const std::vector<WinInterface> interfaces = UsableInterfaces();
-        if (interfaces.empty()) {
-            const DWORD error = SendOver(0, kLimitedBroadcast, port, data, size);
-            if (error != 0) {
-                m_lastSend.errorText = SystemErrorText(error);
-            }
-            return error == 0;
-        }
-        for (const WinInterface& entry : interfaces) {
-            ++m_lastSend.interfacesTried;
-            const DWORD error = SendOver(entry.index, kLimitedBroadcast, port, data, size);
-            if (error == 0) {
-                m_lastSend.interfacesSent.push_back(entry.name);
-            } else {
-                m_lastSend.interfacesFailed.push_back(entry.name);
-                m_lastSend.errorText = SystemErrorText(error);
-            }
-        }
-        // The request went out: a refusal on some interface is no failure to report.
-        if (!m_lastSend.interfacesSent.empty()) {
-            m_lastSend.errorText.clear();
-        }
-        return !m_lastSend.interfacesSent.empty();
-    }
-
     SOCKET m_socket;
-    std::shared_ptr<WinNetworkState> m_state;
-    std::shared_ptr<WinReplyPaths> m_paths;
     LPFN_WSARECVMSG m_receiveMessage;
     std::vector<std::uint8_t> m_datagram;
-    InterfaceIndex m_sendInterface = 0;
-    SendReport m_lastSend;
+    unsigned int m_sendInterface = 0;
+};
+
+// A UDP socket on 127.0.0.1 connected to itself: the one datagram Raise() sends is never read,
+// so it stays readable.
+class LoopbackWake final : public WakeSignal {
+  public:
+    explicit LoopbackWake(SOCKET socket) : m_socket(socket) {}
+    ~LoopbackWake() override { ::closesocket(m_socket); }
+
+    LoopbackWake(const LoopbackWake&) = delete;
+    LoopbackWake& operator=(const LoopbackWake&) = delete;
+
+    SystemHandle Handle() const override { return m_socket; }
+    void Raise() override {
+        const char one = 1;
+        ::send(m_socket, &one, 1, 0);
+    }
+
+  private:
+    SOCKET m_socket;
+};
+
+class WinSocketSystem final : public SocketSystem {
+  public:
+    std::unique_ptr<SystemSocket> OpenSocket() override {
+        const SOCKET socket =
+            m_session.started ? ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP) : INVALID_SOCKET;
+        if (socket == INVALID_SOCKET) {
+            return nullptr;
+        }
+        ::SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
+        // Replies are never sent again, so the queue must hold a burst of stray datagrams
+        // without dropping a printer's answer behind them. The system may cap the size.
+        const int receiveBuffer = kReceiveBufferBytes;
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer),
+                     sizeof receiveBuffer);
+        // The interface each datagram came in on, so that probes leave the same way.
+        const DWORD on = 1;
+        ::setsockopt(socket, IPPROTO_IP, IP_PKTINFO, reinterpret_cast<const char*>(&on), sizeof on);
+        // A port-unreachable answer to an earlier send would otherwise fail the next receive.
+        BOOL reportReset = FALSE;
+        DWORD bytes = 0;
+        ::WSAIoctl(socket, SIO_UDP_CONNRESET, &reportReset, sizeof reportReset, nullptr, 0, &bytes,
+                   nullptr, nullptr);
+        return std::make_unique<WinSocket>(socket);
+    }
+
+    std::unique_ptr<WakeSignal> OpenWakeSignal() override {
+        const SOCKET wake =
+            m_session.started ? ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP) : INVALID_SOCKET;
+        if (wake == INVALID_SOCKET) {
+            return nullptr;
+        }
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof local;
+        if (::bind(wake, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+            ::getsockname(wake, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+            ::connect(wake, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+            ::closesocket(wake);
+            return nullptr;
+        }
+        return std::make_unique<LoopbackWake>(wake);
+    }
+
+    int Poll(const std::vector<SystemHandle>& handles, std::chrono::microseconds timeout,
+             std::vector<bool>& readable) override {
+        readable.assign(handles.size(), false);
+        if (handles.size() > FD_SETSIZE) {
+            return -1;
+        }
+        fd_set set;
+        FD_ZERO(&set);
+        for (const SystemHandle handle : handles) {
+            FD_SET(static_cast<SOCKET>(handle), &set);
+        }
+        timeval limit{static_cast<long>(timeout.count() / 1'000'000),
+                      static_cast<long>(timeout.count() % 1'000'000)};
+        const int ready = ::select(0, &set, nullptr, nullptr, &limit);
+        if (ready == SOCKET_ERROR) {
+            return -1;
+        }
+        std::transform(handles.begin(), handles.end(), readable.begin(), [&set](auto handle) {
+            return FD_ISSET(static_cast<SOCKET>(handle), &set) != 0;
+        });
+        return ready;
+    }
+
+    bool IsBufferFull(int error) override { return error == WSAEWOULDBLOCK || error == WSAENOBUFS; }
+
+    std::string ErrorText(int error) override {
+        return SystemErrorText(static_cast<unsigned long>(error));
+    }
+
+    std::optional<std::vector<BroadcastInterface>> BroadcastInterfaces() override {
+        std::vector<BroadcastInterface> found;
+        for (const WinInterface& entry : UsableInterfaces()) {
+            found.push_back({static_cast<unsigned int>(entry.index), entry.name});
+        }
+        return found;
+    }
+
+    std::vector<Ipv4Subnet> InterfaceSubnets() override {
+        std::vector<Ipv4Subnet> subnets;
+        for (const WinInterface& entry : UsableInterfaces()) {
+            subnets.insert(subnets.end(), entry.subnets.begin(), entry.subnets.end());
+        }
+        return subnets;
+    }
+
+    bool TeachesNothing(const ReplyPath&) override { return false; }
+
+  private:
+    // The core keeps the system for as long as the network or one of its sockets exists; the
+    // interface lookups need the library too.
+    WinsockSession m_session;
 };
 
 }  // namespace
 
-WinNetwork::WinNetwork()
-    : m_state(std::make_shared<WinNetworkState>()),
-      m_replyPaths(std::make_shared<WinReplyPaths>()) {}
-
-WinNetwork::~WinNetwork() = default;
-
-std::shared_ptr<WinNetworkState> WinNetwork::State() {
-    std::lock_guard lock(m_stateMutex);
-    return m_state;
-}
-
-std::unique_ptr<UdpSocket> WinNetwork::OpenUdpSocket() {
-    const std::shared_ptr<WinNetworkState> state = State();
-    // Without the wake-up socket a shut-down could not end a wait, so no socket is offered.
-    if (state->wakeSocket == INVALID_SOCKET || state->shutDown.load()) {
-        return nullptr;
-    }
-    const SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (socket == INVALID_SOCKET) {
-        return nullptr;
-    }
-    ::SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
-    // Replies are never sent again, so the queue must hold a burst of stray datagrams without
-    // dropping a printer's answer behind them. The system may cap the size; that is no error.
-    const int receiveBuffer = kReceiveBufferBytes;
-    ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer),
-                 sizeof receiveBuffer);
-    // The interface each datagram came in on, so that probes leave the same way.
-    const DWORD on = 1;
-    ::setsockopt(socket, IPPROTO_IP, IP_PKTINFO, reinterpret_cast<const char*>(&on), sizeof on);
-    // A port-unreachable answer to an earlier send would otherwise fail the next receive.
-    BOOL reportReset = FALSE;
-    DWORD bytes = 0;
-    ::WSAIoctl(socket, SIO_UDP_CONNRESET, &reportReset, sizeof reportReset, nullptr, 0, &bytes,
-               nullptr, nullptr);
-    return std::make_unique<WinUdpSocket>(socket, state, m_replyPaths);
-}
-
-void WinNetwork::Shutdown() {
-    const std::shared_ptr<WinNetworkState> state = State();
-    std::unique_lock gate(state->sendGate);
-    if (state->shutDown.exchange(true)) {
-        return;
-    }
-    if (state->wakeSocket != INVALID_SOCKET) {
-        const char one = 1;
-        ::send(state->wakeSocket, &one, 1, 0);
-    }
-}
-
-void WinNetwork::Restart() {
-    auto fresh = std::make_shared<WinNetworkState>();
-    std::lock_guard lock(m_stateMutex);
-    m_state = std::move(fresh);
-}
-
-std::optional<Ipv4Address> WinNetwork::LocalAddress() {
-    // The socket library must be started for the lookups; the state keeps it so.
-    const std::shared_ptr<WinNetworkState> state = State();
-    const std::vector<WinInterface> interfaces = UsableInterfaces();
-    if (!interfaces.empty()) {
-        return interfaces.front().address;
-    }
-    return ResolvedHostAddress();
-}
+WinNetwork::WinNetwork() : SystemNetworkCore(std::make_shared<WinSocketSystem>()) {}
 
 std::unique_ptr<Network> MakeSystemNetwork() {
     return std::make_unique<WinNetwork>();
