@@ -149,7 +149,8 @@ class ThoroughSearch {
             if (!destination.collects && m_singleAnswered) {
                 return true;
             }
-            const std::int64_t quietEnd = std::max(lastSend, m_lastDatagram) + destination.waitMicros;
+            const std::int64_t quietEnd =
+                std::max(lastSend, m_lastDatagram) + destination.waitMicros;
             if (repeatsLeft == 0 && now >= quietEnd) {
                 return true;
             }
@@ -327,8 +328,8 @@ SearchOutcome ThoroughBroadcastSearchThread(std::unique_ptr<SearchContext> conte
     if (context->listControl->ItemCount() > 0) {
         context->listControl->DeleteAllItems();
     }
-    ReportProgress(*context, {SearchKind::Broadcast, search.destinations[0].label, 1, 1, 0,
-                              timeoutSeconds});
+    ReportProgress(*context,
+                   {SearchKind::Broadcast, search.destinations[0].label, 1, 1, 0, timeoutSeconds});
     if (search.SweepAndCollect(0)) {
         search.FinishProbes();
     }
@@ -370,7 +371,8 @@ SearchOutcome ThoroughSpecifiedSearchThread(std::unique_ptr<SearchContext> conte
         // A subnet whose broadcast address lacks "255" (narrower than /24) is collected too.
         destination.collects =
             IsSubnetDestination(context->destinationAddresses[i]) || mask != kSingleAddressMask;
-        destination.waitMicros = ToMicros(destination.collects ? budget.subnetWait : budget.singleWait);
+        destination.waitMicros =
+            ToMicros(destination.collects ? budget.subnetWait : budget.singleWait);
         const Ipv4Address network = destination.sendAddress & mask;
         if (i >= firstConfigured && mask != kSingleAddressMask &&
             !IsOnLocalInterface(network, mask, localSubnets)) {
