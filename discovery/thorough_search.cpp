@@ -166,13 +166,15 @@ class ThoroughSearch {
         ServeProbeTimes();
         const std::int64_t now = Now();
         std::int64_t wake = until;
+        // The probes' sockets first: the lowest ready index wins, and a flood of discovery
+        // replies must not keep a probe from its answer until its exchange has timed out.
         std::vector<UdpSocket*> sockets;
-        if (current >= 0) {
-            sockets.push_back(&m_socket);
-        }
         for (const auto& probe : m_probes) {
             sockets.push_back(probe->Socket());
             wake = std::min(wake, probe->NextDeadlineMicros());
+        }
+        if (current >= 0) {
+            sockets.push_back(&m_socket);
         }
         if (sockets.empty() || wake <= now) {
             return true;
@@ -183,12 +185,11 @@ class ThoroughSearch {
             return false;
         }
         if (result > 0) {
-            if (current >= 0 && ready == 0) {
-                ReadDiscoveryReply(current);
-            } else {
-                DetailProbe& probe = *m_probes[ready - (current >= 0 ? 1 : 0)];
-                probe.HandleReadable(m_requests, Now());
+            if (ready < m_probes.size()) {
+                m_probes[ready]->HandleReadable(m_requests, Now());
                 EndFinishedProbes();
+            } else {
+                ReadDiscoveryReply(current);
             }
         }
         return true;
