@@ -6,7 +6,6 @@
 #include "discovery/protocol.h"
 #include "discovery/search_steps.h"
 #include "platform/ipv4_text.h"
-#include "settings/settings_file.h"
 
 namespace vindle {
 
@@ -28,8 +27,7 @@ SearchOutcome BroadcastSearchThread(std::unique_ptr<SearchContext> context) {
     outcome.interfacesSent = std::move(report.interfacesSent);
     outcome.reason = std::move(report.errorText);
 
-    int timeoutSeconds = 0;
-    ReadTimeout(timeoutSeconds);
+    const int timeoutSeconds = SearchTimeout(*context);
     outcome.timeoutSeconds = timeoutSeconds;
     // The old rows stay until the request is out; early replies wait in the socket's queue.
     if (context->listControl->ItemCount() > 0) {

@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "discovery/search_observer.h"
+#include "discovery/search_options.h"
 #include "platform/list_view.h"
 #include "platform/network.h"
 
@@ -21,7 +24,7 @@ struct DeviceSlot {
 static_assert(sizeof(DeviceSlot) == 63);
 
 // The specified search's destination table: entry 0 is the local /24 subnet, then up to 20
-// pairs from the settings file.
+// pairs from the settings file (or the caller's targets, as many as there are).
 constexpr int kDestinationCount = 21;
 using DestinationText = char[16];
 
@@ -38,6 +41,8 @@ struct SearchContext {
     Network* network = nullptr;
     RequestState* requests = nullptr;
     SearchObserver* observer = nullptr;
+    // What the caller asked for beyond the settings file.
+    SearchOptions options;
 
     // Slots in use, and the slot being processed.
     std::int32_t deviceCount = 0;
@@ -47,8 +52,15 @@ struct SearchContext {
     SearchProgress progress;
 
     std::unique_ptr<UdpSocket> socket;
-    DestinationText destinationAddresses[kDestinationCount] = {};
-    DestinationText destinationMasks[kDestinationCount] = {};
+    // Zero-filled; a search of more targets replaces them with larger tables.
+    int destinationCapacity = kDestinationCount;
+    std::unique_ptr<DestinationText[]> destinationAddresses =
+        std::make_unique<DestinationText[]>(kDestinationCount);
+    std::unique_ptr<DestinationText[]> destinationMasks =
+        std::make_unique<DestinationText[]>(kDestinationCount);
+    // Thorough bookkeeping the plain searches fill too: addresses whose serial number request
+    // timed out.
+    std::vector<std::string> silentPrinters;
 };
 
 }  // namespace vindle

@@ -29,6 +29,14 @@ enum class SearchEnd {
     NoAddressList,  // the specified search found no address list in the settings file
 };
 
+// A destination whose discovery request the system refused, and its text for why.
+struct UnsentDestination {
+    std::string destination;  // as in SearchProgress::destination
+    std::string reason;
+
+    bool operator==(const UnsentDestination&) const = default;
+};
+
 struct SearchOutcome {
     SearchEnd end = SearchEnd::Searched;
     int devicesListed = 0;
@@ -38,6 +46,23 @@ struct SearchOutcome {
     // The system's text for a send that failed (also after a later destination of a specified
     // search could not be sent to); empty otherwise.
     std::string reason;
+
+    // What the search saw that may have cost it printers, for the status texts.
+    // Whether this was the thorough search.
+    bool thorough = false;
+    // Destinations whose request could not be sent, in search order. The plain specified search
+    // ends at the first one; `destinationsNotTried` then counts those after it.
+    std::vector<UnsentDestination> unsentDestinations;
+    int destinationsNotTried = 0;
+    // Configured subnets ("address/mask") on no local interface: a router in between usually
+    // drops their directed broadcast. The thorough search sweeps them and leaves this empty.
+    std::vector<std::string> unattachedSubnets;
+    // Thorough search: subnets on no local interface too wide to sweep (wider than /16); they
+    // got their directed broadcast only.
+    std::vector<std::string> unsweptSubnets;
+    // Addresses of printers that answered the discovery request but never their serial number
+    // request, so they are not listed.
+    std::vector<std::string> silentPrinters;
 
     bool operator==(const SearchOutcome&) const = default;
 };

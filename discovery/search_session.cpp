@@ -34,9 +34,14 @@ SearchSession::~SearchSession() {
 }
 
 SearchStart SearchSession::Start() {
+    return Start(SearchOptions{});
+}
+
+SearchStart SearchSession::Start(const SearchOptions& options) {
     Wait();
     SearchStart start;
-    start.mode = ReadSearchMode();
+    // Targets make a specified search of their own, without the settings file.
+    start.mode = options.targets.empty() ? ReadSearchMode() : SearchMode::Specified;
     SearchThreadProc proc = nullptr;
     switch (start.mode) {
         case SearchMode::Broadcast:
@@ -71,6 +76,7 @@ SearchStart SearchSession::Start() {
     (*context)->network = &m_network;
     (*context)->requests = &m_requests;
     (*context)->observer = m_observer;
+    (*context)->options = options;
     try {
         m_worker = m_startThread([this, proc, context] {
             proc(std::move(*context));

@@ -9,6 +9,7 @@
 
 #include "discovery/protocol.h"
 #include "discovery/search_observer.h"
+#include "discovery/search_options.h"
 #include "platform/list_view.h"
 #include "platform/network.h"
 #include "settings/settings_file.h"
@@ -25,6 +26,8 @@ struct SearchStart {
     };
     Result result = Result::Started;
     SearchMode mode = SearchMode::Undefined;
+    // Whether the search started is the thorough one.
+    bool thorough = false;
     SettingsStatus settings;
 
     bool Started() const { return result == Result::Started; }
@@ -55,8 +58,12 @@ class SearchSession {
     SearchSession& operator=(const SearchSession&) = delete;
 
     // Waits for the previous worker (it has reported its end already), then starts the search
-    // the settings file selects. The observer hears of a started search only.
+    // the settings file selects ([Search] Thorough read here, like the mode). The observer hears
+    // of a started search only.
     SearchStart Start();
+    // The same with `options` applied: thorough forced on, a time-out, or an explicit list of
+    // targets, with which the settings file is neither read nor created (see SearchOptions).
+    SearchStart Start(const SearchOptions& options);
     // Ends the running search at once; does nothing when none runs. The next Start() opens the
     // network again.
     void Stop();

@@ -19,6 +19,43 @@ std::string Seconds(double seconds) {
     return text;
 }
 
+// Up to three names joined by ", ", then how many more there are.
+std::string NameSome(const std::vector<std::string>& names) {
+    constexpr std::size_t kNamed = 3;
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < kNamed; ++i) {
+        text += (i > 0 ? ", " : "") + names[i];
+    }
+    if (names.size() > kNamed) {
+        text += " and " + std::to_string(names.size() - kNamed) + " more";
+    }
+    return text;
+}
+
+std::string Destinations(int count) {
+    return std::to_string(count) +
+           (count == 1 ? " later destination was" : " later destinations were");
+}
+
+std::string MainOutcomeText(const SearchOutcome& outcome, double elapsedSeconds) {
+    switch (outcome.end) {
+        case SearchEnd::NotSent:
+            return "The search request could not be sent" +
+                   (outcome.reason.empty() ? std::string() : ": " + outcome.reason);
+        case SearchEnd::NoSocket:
+            return "The search could not open a network socket";
+        case SearchEnd::NoAddressList:
+            return "No addresses to search: add them in Tool > Configuration, or choose the "
+                   "broadcast search there";
+        case SearchEnd::Searched:
+            break;
+    }
+    if (outcome.devicesListed == 0) {
+        return "No printer answered within " + std::to_string(outcome.timeoutSeconds) + " s";
+    }
+    return PrinterCount(outcome.devicesListed) + " found in " + Seconds(elapsedSeconds);
+}
+
 }  // namespace
 
 std::string IdleStatusText() {
@@ -42,22 +79,51 @@ std::string OutcomeStatusText(const SearchOutcome& outcome, double elapsedSecond
         return "Stopped after " + Seconds(elapsedSeconds) + ": " +
                PrinterCount(outcome.devicesListed) + " found";
     }
-    switch (outcome.end) {
-        case SearchEnd::NotSent:
-            return "The search request could not be sent" +
-                   (outcome.reason.empty() ? std::string() : ": " + outcome.reason);
-        case SearchEnd::NoSocket:
-            return "The search could not open a network socket";
-        case SearchEnd::NoAddressList:
-            return "No addresses to search: add them in Tool > Configuration, or choose the "
-                   "broadcast search there";
-        case SearchEnd::Searched:
-            break;
+    std::string text = MainOutcomeText(outcome, elapsedSeconds);
+    for (const std::string& hint : OutcomeHints(outcome)) {
+        text += ". " + hint;
     }
-    if (outcome.devicesListed == 0) {
-        return "No printer answered within " + std::to_string(outcome.timeoutSeconds) + " s";
+    return text;
+}
+
+std::vector<std::string> OutcomeHints(const SearchOutcome& outcome) {
+    std::vector<std::string> hints;
+    if (outcome.end != SearchEnd::Searched) {
+        return hints;
     }
-    return PrinterCount(outcome.devicesListed) + " found in " + Seconds(elapsedSeconds);
+    for (const UnsentDestination& unsent : outcome.unsentDestinations) {
+        hints.push_back("The request to " + unsent.destination + " could not be sent" +
+                        (unsent.reason.empty() ? std::string() : ": " + unsent.reason));
+    }
+    if (outcome.destinationsNotTried > 0) {
+        hints.push_back(Destinations(outcome.destinationsNotTried) +
+                        " not searched; the thorough search goes on past such a destination");
+    }
+    const auto& unattached = outcome.unattachedSubnets;
+    if (!unattached.empty()) {
+        hints.push_back(NameSome(unattached) + (unattached.size() == 1 ? " is" : " are") +
+                        " on no local interface, and routers usually drop a subnet's broadcast: "
+                        "turn on the thorough search to reach " +
+                        (unattached.size() == 1 ? "it" : "them"));
+    }
+    const auto& unswept = outcome.unsweptSubnets;
+    if (!unswept.empty()) {
+        hints.push_back(NameSome(unswept) +
+                        (unswept.size() == 1 ? " is too wide to sweep (wider than /16); it"
+                                             : " are too wide to sweep (wider than /16); they") +
+                        " got the subnet's broadcast only");
+    }
+    const auto& silent = outcome.silentPrinters;
+    if (!silent.empty()) {
+        std::string hint = PrinterCount(static_cast<int>(silent.size())) + " (" + NameSome(silent) +
+                           ") answered the search but not the request for " +
+                           (silent.size() == 1 ? "its" : "their") + " details";
+        if (!outcome.thorough) {
+            hint += ": the thorough search asks again";
+        }
+        hints.push_back(hint);
+    }
+    return hints;
 }
 
 std::string NoSearchModeStatusText() {

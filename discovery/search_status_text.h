@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "discovery/search_observer.h"
 
@@ -20,8 +21,15 @@ struct StatusLine {
 // The status line's texts: what a search is doing and how it ended, in plain words.
 std::string IdleStatusText();
 std::string ProgressStatusText(const SearchProgress& progress);
-// `elapsedSeconds` is shown with one decimal; `stopped` when the operator ended the search.
+// `elapsedSeconds` is shown with one decimal; `stopped` when the operator ended the search (no
+// hints then).
 std::string OutcomeStatusText(const SearchOutcome& outcome, double elapsedSeconds, bool stopped);
+// What the search saw that may have cost it printers, one sentence each (no final full stop):
+// destinations that could not be sent to, with the reason; after the plain search, subnets on
+// no local interface and printers that did not answer their details, each naming the thorough
+// search as the remedy; after the thorough search, subnets too wide to sweep. OutcomeStatusText
+// ends with them; the scanner prints them on standard error.
+std::vector<std::string> OutcomeHints(const SearchOutcome& outcome);
 // "Retrieve" found no search mode in the settings file.
 std::string NoSearchModeStatusText();
 // What "Retrieve" shows once Start() has returned: "Searching..." for a started search,

@@ -4,6 +4,7 @@
 
 #include "discovery/device_table.h"
 #include "discovery/protocol.h"
+#include "settings/settings_file.h"
 
 namespace vindle {
 
@@ -20,6 +21,22 @@ int ReceiveOneReply(SearchContext& context, int waitResult, bool inBlock, int bl
         ProcessAcceptedReply(context, inBlock, blockFirstRow);
     }
     return 1;
+}
+
+int SearchTimeout(const SearchContext& context) {
+    if (context.options.timeoutSeconds) {
+        return *context.options.timeoutSeconds;
+    }
+    if (!context.options.targets.empty()) {
+        return kDefaultTimeoutSeconds;
+    }
+    int seconds = 0;
+    ReadTimeout(seconds);
+    return seconds;
+}
+
+std::string PlacementStatus(const SearchContext& context) {
+    return context.options.targets.empty() ? ReadBroadcastStatus() : std::string("Disabled");
 }
 
 bool OpenSearchSocket(SearchContext& context) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "discovery/search_context.h"
 #include "discovery/search_observer.h"
@@ -13,6 +14,14 @@ namespace vindle {
 // and hands an accepted reply to ProcessAcceptedReply. 1 when a datagram was read, accepted or
 // not; 0 otherwise.
 int ReceiveOneReply(SearchContext& context, int waitResult, bool inBlock, int blockFirstRow);
+
+// The search's time-out in seconds: the caller's, else [TimeOut] TimeVal, read now (the
+// default time-out for a search of targets, which reads no settings file).
+int SearchTimeout(const SearchContext& context);
+
+// [BroadCast] Status, read now, which decides how rows are placed; a search of targets places
+// them in blocks, as "Disabled" does, without reading the settings file.
+std::string PlacementStatus(const SearchContext& context);
 
 // Opens the search socket with broadcast permission into context.socket; false when none opens.
 bool OpenSearchSocket(SearchContext& context);

@@ -94,6 +94,43 @@ WaitBudget SplitWaitBudget(int timeoutSeconds, const DestinationText* addresses,
     return budget;
 }
 
+int PrepareDestinations(SearchContext& context, std::vector<std::string>& labels) {
+    const std::vector<SearchTarget>& targets = context.options.targets;
+    int count = 0;
+    if (!targets.empty()) {
+        const int size = static_cast<int>(targets.size());
+        if (size > context.destinationCapacity) {
+            context.destinationCapacity = size;
+            context.destinationAddresses = std::make_unique<DestinationText[]>(size);
+            context.destinationMasks = std::make_unique<DestinationText[]>(size);
+        }
+        for (const SearchTarget& target : targets) {
+            WriteText(context.destinationAddresses[count], FormatIpv4(target.address));
+            WriteText(context.destinationMasks[count], FormatIpv4(target.mask));
+            ++count;
+        }
+    } else {
+        DestinationText* addresses = context.destinationAddresses.get();
+        DestinationText* masks = context.destinationMasks.get();
+        GetLocalAddressText(*context.network, addresses[0]);
+        WriteText(masks[0], kLocalSubnetMask);
+        count = 1;
+        if (ReadAddressList(count, addresses, masks, kDestinationCount) == 0) {
+            return 0;
+        }
+        count =
+            KeepValidPairs(addresses, masks, count < kDestinationCount ? count : kDestinationCount);
+    }
+    // The pairs as the operator wrote them, for progress reports.
+    labels.clear();
+    for (int i = 0; i < count; ++i) {
+        labels.push_back(SlotText(context.destinationAddresses[i]) + "/" +
+                         SlotText(context.destinationMasks[i]));
+        ToDirectedBroadcast(context.destinationAddresses[i], context.destinationMasks[i]);
+    }
+    return count;
+}
+
 SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context) {
     if (!context) {
         return Outcome(SearchEnd::NoSocket);
@@ -101,34 +138,20 @@ SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context) {
     if (!OpenSearchSocket(*context)) {
         return FinishSearch(std::move(context), Outcome(SearchEnd::NoSocket));
     }
-    DestinationText* addresses = context->destinationAddresses;
-    DestinationText* masks = context->destinationMasks;
-
     ListView& list = *context->listControl;
     if (list.ItemCount() > 0) {
         list.DeleteAllItems();
     }
 
-    GetLocalAddressText(*context->network, addresses[0]);
-    WriteText(masks[0], kLocalSubnetMask);
-
-    int count = 1;
-    if (ReadAddressList(count, addresses, masks, kDestinationCount) == 0) {
+    std::vector<std::string> labels;
+    const int count = PrepareDestinations(*context, labels);
+    if (count == 0) {
         return FinishSearch(std::move(context), Outcome(SearchEnd::NoAddressList));
     }
-    count = KeepValidPairs(addresses, masks, count < kDestinationCount ? count : kDestinationCount);
-
     SearchOutcome outcome;
-    int timeoutSeconds = 0;
-    ReadTimeout(timeoutSeconds);
+    const int timeoutSeconds = SearchTimeout(*context);
     outcome.timeoutSeconds = timeoutSeconds;
-
-    // The pairs as the operator wrote them, for progress reports.
-    std::vector<std::string> labels;
-    for (int i = 0; i < count; ++i) {
-        labels.push_back(SlotText(addresses[i]) + "/" + SlotText(masks[i]));
-        ToDirectedBroadcast(addresses[i], masks[i]);
-    }
+    const DestinationText* addresses = context->destinationAddresses.get();
     const WaitBudget budget = SplitWaitBudget(timeoutSeconds, addresses, count);
 
     UdpSocket& socket = *context->socket;
@@ -142,6 +165,8 @@ SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context) {
             if (i == 0) {
                 outcome.end = SearchEnd::NotSent;
             }
+            outcome.unsentDestinations.push_back({labels[i], outcome.reason});
+            outcome.destinationsNotTried = count - i - 1;
             break;
         }
         ReportProgress(*context,

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "discovery/search_context.h"
 #include "discovery/search_observer.h"
@@ -15,6 +17,11 @@ namespace vindle {
 // settings file holds no address list (the list emptied, nothing sent), NotSent when the first
 // destination could not be sent to.
 SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context);
+
+// Fills the context's destination table, as directed broadcasts, and `labels` with each pair
+// as given ("address/mask"): the local /24 and the settings file's valid pairs, or the caller's
+// targets. The number of destinations; 0 when the settings file holds no address list.
+int PrepareDestinations(SearchContext& context, std::vector<std::string>& labels);
 
 // Writes the local host's address as dotted-decimal text; 127.0.0.1 when the network knows none.
 void GetLocalAddressText(Network& network, DestinationText& text);
