@@ -25,15 +25,15 @@ TEST(ScanOptionsTest, TargetsTimeoutAndThorough) {
     const ScanOptions options = Parse({"203.0.113.0/24", "--thorough", "198.18.0.0/255.254.0.0",
                                        "198.18.0.7", "--timeout=3", "0.0.0.0/0"});
     ASSERT_EQ(options.action, ScanOptions::Action::Search);
-    EXPECT_TRUE(options.thorough);
-    EXPECT_EQ(options.timeoutSeconds, 3);
-    EXPECT_EQ(options.targets, (std::vector<ScanTarget>{{0xCB007100u, 0xFFFFFF00u},
-                                                        {0xC6120000u, 0xFFFE0000u},
-                                                        {0xC6120007u, 0xFFFFFFFFu},
-                                                        {0u, 0u}}));
-    EXPECT_EQ(Parse({"--timeout", "999"}).timeoutSeconds, 999);
-    EXPECT_FALSE(Parse({}).thorough);
-    EXPECT_FALSE(Parse({}).timeoutSeconds.has_value());
+    EXPECT_TRUE(options.search.thorough);
+    EXPECT_EQ(options.search.timeoutSeconds, 3);
+    EXPECT_EQ(options.search.targets, (std::vector<SearchTarget>{{0xCB007100u, 0xFFFFFF00u},
+                                                                 {0xC6120000u, 0xFFFE0000u},
+                                                                 {0xC6120007u, 0xFFFFFFFFu},
+                                                                 {0u, 0u}}));
+    EXPECT_EQ(Parse({"--timeout", "999"}).search.timeoutSeconds, 999);
+    EXPECT_FALSE(Parse({}).search.thorough);
+    EXPECT_FALSE(Parse({}).search.timeoutSeconds.has_value());
 }
 
 TEST(ScanOptionsTest, RefusalsSayWhatIsWrong) {

@@ -44,7 +44,7 @@ bool IsContiguousMask(Ipv4Address mask) {
 }
 
 // ADDRESS, ADDRESS/PREFIX or ADDRESS/MASK; `error` names the faulty text otherwise.
-std::optional<ScanTarget> ParseTarget(std::string_view text, std::string& error) {
+std::optional<SearchTarget> ParseTarget(std::string_view text, std::string& error) {
     const std::size_t slash = text.find('/');
     const std::string_view addressText = text.substr(0, slash);
     const auto address = ParseIpv4(addressText);
@@ -54,7 +54,7 @@ std::optional<ScanTarget> ParseTarget(std::string_view text, std::string& error)
         return std::nullopt;
     }
     if (slash == std::string_view::npos) {
-        return ScanTarget{*address, 0xFFFFFFFFu};
+        return SearchTarget{*address, 0xFFFFFFFFu};
     }
     const std::string_view suffix = text.substr(slash + 1);
     if (suffix.find('.') != std::string_view::npos) {
@@ -64,7 +64,7 @@ std::optional<ScanTarget> ParseTarget(std::string_view text, std::string& error)
                     (mask ? "a contiguous subnet mask" : "a subnet mask");
             return std::nullopt;
         }
-        return ScanTarget{*address, *mask};
+        return SearchTarget{*address, *mask};
     }
     const auto prefix = NumberIn(suffix, 0, 32);
     if (!prefix) {
@@ -73,7 +73,7 @@ std::optional<ScanTarget> ParseTarget(std::string_view text, std::string& error)
         return std::nullopt;
     }
     const Ipv4Address mask = *prefix == 0 ? 0u : 0xFFFFFFFFu << (32 - *prefix);
-    return ScanTarget{*address, mask};
+    return SearchTarget{*address, mask};
 }
 
 ScanOptions Refused(std::string error) {
@@ -99,7 +99,7 @@ ScanOptions ParseScanArguments(int argc, const char* const* argv) {
             return options;
         }
         if (argument == "--thorough") {
-            options.thorough = true;
+            options.search.thorough = true;
             continue;
         }
         if (!argument.starts_with("-")) {
@@ -108,7 +108,7 @@ ScanOptions ParseScanArguments(int argc, const char* const* argv) {
             if (!target) {
                 return Refused(error);
             }
-            options.targets.push_back(*target);
+            options.search.targets.push_back(*target);
             continue;
         }
         // --name VALUE or --name=VALUE
@@ -127,14 +127,14 @@ ScanOptions ParseScanArguments(int argc, const char* const* argv) {
         if (value.empty()) {
             return Refused(nameText + " needs a value: " + expected);
         }
-        if (name == "--format" ? formatGiven : options.timeoutSeconds.has_value()) {
+        if (name == "--format" ? formatGiven : options.search.timeoutSeconds.has_value()) {
             return Refused(nameText + " may be given only once");
         }
         const std::string refusal =
             nameText + " takes " + expected + ", not '" + std::string(value) + "'";
         if (name == "--timeout") {
-            options.timeoutSeconds = NumberIn(value, 1, kMaxScanTimeoutSeconds);
-            if (!options.timeoutSeconds) {
+            options.search.timeoutSeconds = NumberIn(value, 1, kMaxScanTimeoutSeconds);
+            if (!options.search.timeoutSeconds) {
                 return Refused(refusal);
             }
             continue;

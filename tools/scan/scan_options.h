@@ -1,21 +1,11 @@
 #pragma once
 
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "discovery/device_row_format.h"
-#include "platform/network.h"
+#include "discovery/search_options.h"
 
 namespace vindle {
-
-// One destination named on the command line: an address and its subnet mask (255.255.255.255
-// for a single address).
-struct ScanTarget {
-    Ipv4Address address = 0;
-    Ipv4Address mask = 0;
-    bool operator==(const ScanTarget&) const = default;
-};
 
 // What the command line asks for.
 struct ScanOptions {
@@ -23,12 +13,8 @@ struct ScanOptions {
 
     Action action = Action::Search;
     OutputFormat format = OutputFormat::Table;
-    // --thorough: the thorough search whatever the settings file says.
-    bool thorough = false;
-    // --timeout: the seconds each wait lasts, instead of the settings file's.
-    std::optional<int> timeoutSeconds;
-    // Destinations to search instead of the settings file's, in the order given.
-    std::vector<ScanTarget> targets;
+    // --thorough, --timeout and the targets, in the order given.
+    SearchOptions search;
     // Why the command line was refused (UsageError only).
     std::string error;
 };
