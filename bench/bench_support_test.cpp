@@ -57,6 +57,12 @@ class ScriptedNetwork : public Network {
     void Shutdown() override {}
     void Restart() override {}
     std::optional<Ipv4Address> LocalAddress() override { return std::nullopt; }
+    // The scripts are per socket: a wait on several sockets is not scripted and fails.
+    int WaitAnyReadable(const std::vector<UdpSocket*>&, WaitTime, std::size_t&) override {
+        return -1;
+    }
+    std::vector<Ipv4Subnet> LocalSubnets() override { return {}; }
+    std::int64_t MonotonicMicros() override { return 0; }
 
   private:
     std::size_t m_opened = 0;

@@ -75,6 +75,21 @@ bool InstantNetwork::Socket::SendTo(Ipv4Address address, std::uint16_t port,
     return true;
 }
 
+int InstantNetwork::WaitAnyReadable(const std::vector<UdpSocket*>& sockets, WaitTime limit,
+                                    std::size_t& readyIndex) {
+    if (sockets.empty()) {
+        return -1;
+    }
+    for (std::size_t index = 0; index < sockets.size(); ++index) {
+        const int ready = sockets[index]->WaitReadable(limit);
+        if (ready != 0) {
+            readyIndex = index;
+            return ready;
+        }
+    }
+    return 0;
+}
+
 int InstantNetwork::Socket::WaitReadable(WaitTime limit) {
     if (m_network.m_shutDown || limit.seconds < 0 || limit.microseconds < 0) {
         return -1;

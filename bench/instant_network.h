@@ -29,6 +29,12 @@ class InstantNetwork : public Network {
     void Shutdown() override { m_shutDown = true; }
     void Restart() override { m_shutDown = false; }
     std::optional<Ipv4Address> LocalAddress() override { return 0xC6336402u; }  // 198.51.100.2
+    // The first socket whose queue holds a datagram, without waiting.
+    int WaitAnyReadable(const std::vector<UdpSocket*>& sockets, WaitTime limit,
+                        std::size_t& readyIndex) override;
+    std::vector<Ipv4Subnet> LocalSubnets() override { return {{0xC6336402u, 0xFFFFFF00u}}; }
+    // No clock: nothing here takes time.
+    std::int64_t MonotonicMicros() override { return 0; }
 
     // The reply `printer` gives to `request` (7 bytes): the head, then the kind's payload.
     static std::vector<std::uint8_t> BuildReply(const Printer& printer,

@@ -99,34 +99,37 @@ bool HasModelAndSerial(const DeviceSlot& slot) {
 void InsertDeviceByAddress(SearchContext& context) {
     const std::string address = SlotText(context.deviceSlots[context.slotCursor].ipText);
     const int rows = context.listControl->ItemCount();
-    for (int row = 0; row < rows; ++row) {
-        if (CompareAddressTexts(address, context.listControl->ItemText(row, 0)) < 0) {
-            AddDeviceRow(context, context.slotCursor, row);
-            return;
-        }
-    }
-    AddDeviceRow(context, context.slotCursor, rows);
+    AddDeviceRow(context, context.slotCursor,
+                 RowAfterAddress(*context.listControl, address, 0, rows));
 }
 
 void InsertDeviceInBlock(SearchContext& context, bool inBlock, int blockFirstRow) {
     const int rows = context.listControl->ItemCount();
+    int position = rows;
     if (inBlock) {
         const std::string address = SlotText(context.deviceSlots[context.slotCursor].ipText);
-        for (int row = blockFirstRow < 0 ? 0 : blockFirstRow; row < rows; ++row) {
-            if (CompareAddressTexts(address, context.listControl->ItemText(row, 0)) < 0) {
-                AddDeviceRow(context, context.slotCursor, row);
-                return;
-            }
+        position = RowAfterAddress(*context.listControl, address,
+                                   blockFirstRow < 0 ? 0 : blockFirstRow, rows);
+    }
+    AddDeviceRow(context, context.slotCursor, position);
+}
+
+int RowAfterAddress(ListView& list, std::string_view address, int firstRow, int endRow) {
+    for (int row = firstRow; row < endRow; ++row) {
+        if (CompareAddressTexts(address, list.ItemText(row, 0)) < 0) {
+            return row;
         }
     }
-    AddDeviceRow(context, context.slotCursor, rows);
+    return endRow;
 }
 
 void AddDeviceRow(SearchContext& context, int slotIndex, int position) {
-    if (!IsSlotIndex(slotIndex)) {
-        return;
+    if (IsSlotIndex(slotIndex)) {
+        AddDeviceRow(context, context.deviceSlots[slotIndex], position);
     }
-    const DeviceSlot& slot = context.deviceSlots[slotIndex];
+}
+
+void AddDeviceRow(SearchContext& context, const DeviceSlot& slot, int position) {
     ListView& list = *context.listControl;
     const int row = list.InsertItem(position, SlotText(slot.ipText));
     if (row < 0) {

@@ -43,6 +43,12 @@ void InsertDeviceInBlock(SearchContext& context, bool inBlock, int blockFirstRow
 
 // Inserts one row for slot `slotIndex` at `position` and fills its four columns.
 void AddDeviceRow(SearchContext& context, int slotIndex, int position);
+// The same for a slot held elsewhere (a detail probe's).
+void AddDeviceRow(SearchContext& context, const DeviceSlot& slot, int position);
+
+// The first row from `firstRow` up to (not including) `endRow` whose address is numerically
+// greater than `address`; `endRow` when there is none.
+int RowAfterAddress(ListView& list, std::string_view address, int firstRow, int endRow);
 
 // The first four "."-separated pieces of `text` (runs of dots count as one), each read like
 // atoi: leading blanks, an optional sign, then decimal digits; no digits or no piece gives 0.

@@ -62,6 +62,20 @@ bool HeadMatches(const std::uint8_t* reply, const std::uint8_t (&request)[kReque
     return std::memcmp(reply, request, kReplyHeadSize) == 0;
 }
 
+void StoreDiscoveryReply(DeviceSlot& slot, const std::uint8_t* reply, Ipv4Address sender) {
+    StoreField(slot.modelNumber, reply + kReplyHeadSize, kDiscoveryReplySize - kReplyHeadSize);
+    StoreText(slot.ipText, FormatIpv4(sender));
+}
+
+void StoreSerialReply(DeviceSlot& slot, const std::uint8_t* reply) {
+    StoreField(slot.serialNumber, reply + kReplyHeadSize, kSerialReplySize - kReplyHeadSize);
+}
+
+void StoreMacReply(DeviceSlot& slot, const std::uint8_t* reply) {
+    // Bytes 4 to 19: the MAC address and the further bytes; byte 20 is not used.
+    StoreField(slot.macField, reply + kReplyHeadSize, sizeof slot.macField - 1);
+}
+
 bool AcceptDiscoveryReply(const DiscoveryReply& reply, Ipv4Address sender, SearchContext& context) {
     if (!HeadMatches(reply.data(), context.requests->discoveryRequest)) {
         return false;
@@ -76,10 +90,7 @@ bool AcceptDiscoveryReply(const DiscoveryReply& reply, Ipv4Address sender, Searc
     if (context.deviceCount < 0) {
         return false;
     }
-    DeviceSlot& slot = context.deviceSlots[context.deviceCount];
-    StoreField(slot.modelNumber, reply.data() + kReplyHeadSize,
-               kDiscoveryReplySize - kReplyHeadSize);
-    StoreText(slot.ipText, FormatIpv4(sender));
+    StoreDiscoveryReply(context.deviceSlots[context.deviceCount], reply.data(), sender);
     ++context.deviceCount;
     return true;
 }
@@ -103,7 +114,11 @@ int ProbeDeviceDetails(SearchContext& context) {
     if (!requests.SendRequestInSequence(*socket, *address, requests.serialNumberRequest)) {
         return 0;
     }
-    if (socket->WaitReadable(kProbeWait) <= 0) {
+    const int serialWait = socket->WaitReadable(kProbeWait);
+    if (serialWait == 0) {
+        context.silentPrinters.push_back(SlotText(slot.ipText));
+    }
+    if (serialWait <= 0) {
         return 1;
     }
     std::uint8_t serialReply[kSerialReplySize] = {};
@@ -118,7 +133,7 @@ int ProbeDeviceDetails(SearchContext& context) {
         GiveBackSlot(context, context.slotCursor);
         return 0;
     }
-    StoreField(slot.serialNumber, serialReply + kReplyHeadSize, kSerialReplySize - kReplyHeadSize);
+    StoreSerialReply(slot, serialReply);
 
     // This send's result is not looked at: a lost MAC answer only leaves the field as it was.
     requests.SendRequestInSequence(*socket, *address, requests.macAddressRequest);
@@ -133,8 +148,7 @@ int ProbeDeviceDetails(SearchContext& context) {
         GiveBackSlot(context, context.slotCursor);
         return 0;
     }
-    // Bytes 4 to 19: the MAC address and the further bytes; byte 20 is not used.
-    StoreField(slot.macField, macReply + kReplyHeadSize, sizeof slot.macField - 1);
+    StoreMacReply(slot, macReply);
     return 1;
 }
 

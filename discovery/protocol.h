@@ -47,6 +47,13 @@ bool HeadMatches(const std::uint8_t* reply, const std::uint8_t (&request)[kReque
 
 using DiscoveryReply = std::array<std::uint8_t, kDiscoveryReplySize>;
 
+// The fields each reply fills, copied byte for byte, each followed by a zero byte: the model
+// number (bytes 4 to 20) and the sender's address text; the serial number (bytes 4 to 14); the
+// MAC field (bytes 4 to 19).
+void StoreDiscoveryReply(DeviceSlot& slot, const std::uint8_t* reply, Ipv4Address sender);
+void StoreSerialReply(DeviceSlot& slot, const std::uint8_t* reply);
+void StoreMacReply(DeviceSlot& slot, const std::uint8_t* reply);
+
 // Checks a kind-1 reply's head; on a match stores its model number and the sender's address in
 // slot [deviceCount] and raises deviceCount. When all slots are in use, the last slot is given
 // back first (deviceCount and slotCursor lowered with it), so the reply lands in it.

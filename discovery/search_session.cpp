@@ -8,6 +8,7 @@
 #include "discovery/search_context.h"
 #include "discovery/search_status_text.h"
 #include "discovery/specified_search.h"
+#include "discovery/thorough_search.h"
 
 namespace vindle {
 
@@ -43,12 +44,15 @@ SearchStart SearchSession::Start(const SearchOptions& options) {
     // Targets make a specified search of their own, without the settings file.
     start.mode = options.targets.empty() ? ReadSearchMode() : SearchMode::Specified;
     SearchThreadProc proc = nullptr;
+    if (start.mode != SearchMode::Undefined) {
+        start.thorough = options.thorough || (options.targets.empty() && ReadThoroughSearch());
+    }
     switch (start.mode) {
         case SearchMode::Broadcast:
-            proc = &BroadcastSearchThread;
+            proc = start.thorough ? &ThoroughBroadcastSearchThread : &BroadcastSearchThread;
             break;
         case SearchMode::Specified:
-            proc = &SpecifiedSearchThread;
+            proc = start.thorough ? &ThoroughSpecifiedSearchThread : &SpecifiedSearchThread;
             break;
         case SearchMode::Undefined:
             start.settings = CheckSettingsReadable();

@@ -1,6 +1,9 @@
 #include "discovery/search_steps.h"
 
+#include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "discovery/device_table.h"
 #include "discovery/protocol.h"
@@ -63,7 +66,31 @@ void ReportDeviceListed(SearchContext& context) {
     }
 }
 
+namespace {
+
+// The silent printers that were not listed after all (a later answer of theirs was), each once.
+std::vector<std::string> StillSilentPrinters(SearchContext& context) {
+    std::vector<std::string> silent;
+    if (context.silentPrinters.empty()) {
+        return silent;
+    }
+    std::set<std::string> known;
+    ListView& list = *context.listControl;
+    for (int row = 0, rows = list.ItemCount(); row < rows; ++row) {
+        known.insert(list.ItemText(row, 0));
+    }
+    for (const std::string& address : context.silentPrinters) {
+        if (known.insert(address).second) {
+            silent.push_back(address);
+        }
+    }
+    return silent;
+}
+
+}  // namespace
+
 SearchOutcome FinishSearch(std::unique_ptr<SearchContext> context, SearchOutcome outcome) {
+    outcome.silentPrinters = StillSilentPrinters(*context);
     context->deviceCount = 0;
     context->slotCursor = 0;
     context->socket.reset();

@@ -10,6 +10,7 @@
 #include "discovery/device_table.h"
 #include "discovery/protocol.h"
 #include "discovery/search_steps.h"
+#include "discovery/unicast_sweep.h"
 #include "platform/ipv4_text.h"
 #include "settings/settings_file.h"
 
@@ -131,6 +132,23 @@ int PrepareDestinations(SearchContext& context, std::vector<std::string>& labels
     return count;
 }
 
+std::vector<std::string> UnattachedSubnets(SearchContext& context,
+                                           const std::vector<std::string>& labels) {
+    std::vector<std::string> unattached;
+    const std::vector<Ipv4Subnet> local = context.network->LocalSubnets();
+    // The settings' first entry is the local /24 itself.
+    const std::size_t first = context.options.targets.empty() ? 1 : 0;
+    for (std::size_t i = first; i < labels.size(); ++i) {
+        const auto address = ParseIpv4(SlotText(context.destinationAddresses[i]));
+        const auto mask = ParseIpv4(SlotText(context.destinationMasks[i]));
+        if (address && mask && *mask != 0xFFFFFFFFu &&
+            !IsOnLocalInterface(*address & *mask, *mask, local)) {
+            unattached.push_back(labels[i]);
+        }
+    }
+    return unattached;
+}
+
 SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context) {
     if (!context) {
         return Outcome(SearchEnd::NoSocket);
@@ -153,6 +171,7 @@ SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context) {
     outcome.timeoutSeconds = timeoutSeconds;
     const DestinationText* addresses = context->destinationAddresses.get();
     const WaitBudget budget = SplitWaitBudget(timeoutSeconds, addresses, count);
+    outcome.unattachedSubnets = UnattachedSubnets(*context, labels);
 
     UdpSocket& socket = *context->socket;
     RequestState& requests = *context->requests;

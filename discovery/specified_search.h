@@ -23,6 +23,11 @@ SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context);
 // targets. The number of destinations; 0 when the settings file holds no address list.
 int PrepareDestinations(SearchContext& context, std::vector<std::string>& labels);
 
+// The configured subnet destinations (all but the local /24; every target with a mask wider than
+// one address) on no local interface, by their labels, after PrepareDestinations.
+std::vector<std::string> UnattachedSubnets(SearchContext& context,
+                                           const std::vector<std::string>& labels);
+
 // Writes the local host's address as dotted-decimal text; 127.0.0.1 when the network knows none.
 void GetLocalAddressText(Network& network, DestinationText& text);
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "platform/network.h"
 
@@ -24,6 +25,8 @@ class ForwardingUdpSocket : public UdpSocket {
     }
     SendReport LastSendReport() const override { return m_inner->LastSendReport(); }
 
+    UdpSocket& Wrapped() { return *m_inner; }
+
   private:
     std::unique_ptr<UdpSocket> m_inner;
 };
@@ -37,6 +40,20 @@ class ForwardingNetwork : public Network {
     void Shutdown() override { m_inner.Shutdown(); }
     void Restart() override { m_inner.Restart(); }
     std::optional<Ipv4Address> LocalAddress() override { return m_inner.LocalAddress(); }
+    // The inner network waits on the sockets it opened: wrappers are unwrapped, so a wrapper's
+    // own WaitReadable is not called here.
+    int WaitAnyReadable(const std::vector<UdpSocket*>& sockets, WaitTime limit,
+                        std::size_t& readyIndex) override {
+        std::vector<UdpSocket*> inner;
+        inner.reserve(sockets.size());
+        for (UdpSocket* socket : sockets) {
+            auto* wrapper = dynamic_cast<ForwardingUdpSocket*>(socket);
+            inner.push_back(wrapper != nullptr ? &wrapper->Wrapped() : socket);
+        }
+        return m_inner.WaitAnyReadable(inner, limit, readyIndex);
+    }
+    std::vector<Ipv4Subnet> LocalSubnets() override { return m_inner.LocalSubnets(); }
+    std::int64_t MonotonicMicros() override { return m_inner.MonotonicMicros(); }
 
   protected:
     Network& Inner() { return m_inner; }

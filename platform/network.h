@@ -13,6 +13,14 @@ namespace vindle {
 using Ipv4Address = std::uint32_t;
 constexpr Ipv4Address kLimitedBroadcast = 0xFFFFFFFFu;
 
+// An interface's IPv4 address and mask (host byte order).
+struct Ipv4Subnet {
+    Ipv4Address address = 0;
+    Ipv4Address mask = 0;
+
+    bool operator==(const Ipv4Subnet&) const = default;
+};
+
 // A wait limit as seconds plus microseconds; microseconds of 1,000,000 or more stand for whole
 // seconds. A negative part makes the wait fail at once.
 struct WaitTime {
@@ -44,6 +52,8 @@ class UdpSocket {
     virtual ~UdpSocket() = default;
 
     virtual bool EnableBroadcast() = 0;
+    // A send the system refuses only because a buffer is full waits briefly and tries again,
+    // until it goes out or the network is shut down: a fast sweep never drops a request.
     virtual bool SendTo(Ipv4Address address, std::uint16_t port, const std::uint8_t* data,
                         std::size_t size) = 0;
     // 1 when a datagram can be read, 0 when the limit passed without one, -1 when the wait failed
@@ -77,6 +87,19 @@ class Network {
     // The first IPv4 address of an interface that is up and not loopback, else the first one the
     // host's own name resolves to; nothing when neither gives one.
     virtual std::optional<Ipv4Address> LocalAddress() = 0;
+
+    // Waits up to `limit` until one of `sockets` (opened on this network, none null) can be read:
+    // 1 with `readyIndex` set to the lowest index of a readable socket; 0 when the limit passed
+    // without one; -1 when the wait failed (a negative limit, an empty list, or the network shut
+    // down before or during the wait), as UdpSocket::WaitReadable.
+    virtual int WaitAnyReadable(const std::vector<UdpSocket*>& sockets, WaitTime limit,
+                                std::size_t& readyIndex) = 0;
+    // The address and mask of every IPv4 interface that is up and not loopback, in the system's
+    // order; empty when there is none.
+    virtual std::vector<Ipv4Subnet> LocalSubnets() = 0;
+    // A monotonic clock in microseconds, the one the waits run on (the fake network's virtual
+    // clock in tests), so that a search can keep deadlines of its own.
+    virtual std::int64_t MonotonicMicros() = 0;
 };
 
 }  // namespace vindle

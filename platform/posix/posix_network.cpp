@@ -111,40 +111,8 @@ class PosixUdpSocket final : public UdpSocket {
     }
 
     int WaitReadable(WaitTime limit) override {
-        if (limit.seconds < 0 || limit.microseconds < 0 || m_state->shutDown.load()) {
-            return -1;
-        }
-        const Clock::time_point deadline = WaitDeadline(limit);
-
-        for (;;) {
-            const auto remaining =
-                std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
-            timespec timeout{};
-            if (remaining.count() > 0) {
-                timeout.tv_sec = static_cast<time_t>(remaining.count() / 1'000'000'000);
-                timeout.tv_nsec = static_cast<long>(remaining.count() % 1'000'000'000);
-            }
-            pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_state->wakeFd, POLLIN, 0}};
-            const int ready = ::ppoll(fds, 2, &timeout, nullptr);
-            if (ready < 0) {
-                if (errno == EINTR && !m_state->shutDown.load()) {
-                    continue;  // a signal: wait on for the time that remains
-                }
-                return -1;
-            }
-            if (m_state->shutDown.load() || fds[1].revents != 0) {
-                return -1;
-            }
-            if ((fds[0].revents & POLLNVAL) != 0) {
-                return -1;
-            }
-            // A pending socket error counts as readable, as select reports it; the receive then
-            // fails.
-            if (fds[0].revents != 0) {
-                return 1;
-            }
-            return 0;
-        }
+        std::size_t ignored = 0;
+        return WaitForAny({this}, limit, ignored);
     }
 
     int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
@@ -185,6 +153,69 @@ class PosixUdpSocket final : public UdpSocket {
     }
 
     SendReport LastSendReport() const override { return m_lastSend; }
+
+    // Polls the sockets together with the wake-up descriptor of each one's network state, so
+    // that the shut-down of any of them ends the wait.
+    static int WaitForAny(const std::vector<PosixUdpSocket*>& sockets, WaitTime limit,
+                          std::size_t& readyIndex) {
+        if (sockets.empty() || limit.seconds < 0 || limit.microseconds < 0) {
+            return -1;
+        }
+        std::vector<pollfd> fds;
+        std::vector<PosixNetworkState*> states;
+        for (const PosixUdpSocket* socket : sockets) {
+            fds.push_back({socket->m_fd, POLLIN, 0});
+            if (std::find(states.begin(), states.end(), socket->m_state.get()) == states.end()) {
+                states.push_back(socket->m_state.get());
+            }
+        }
+        const auto anyShutDown = [&states] {
+            return std::any_of(states.begin(), states.end(), [](const PosixNetworkState* state) {
+                return state->shutDown.load();
+            });
+        };
+        if (anyShutDown()) {
+            return -1;
+        }
+        for (const PosixNetworkState* state : states) {
+            fds.push_back({state->wakeFd, POLLIN, 0});
+        }
+        const Clock::time_point deadline = WaitDeadline(limit);
+
+        for (;;) {
+            const auto remaining =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+            timespec timeout{};
+            if (remaining.count() > 0) {
+                timeout.tv_sec = static_cast<time_t>(remaining.count() / 1'000'000'000);
+                timeout.tv_nsec = static_cast<long>(remaining.count() % 1'000'000'000);
+            }
+            const int ready = ::ppoll(fds.data(), fds.size(), &timeout, nullptr);
+            if (ready < 0) {
+                if (errno == EINTR && !anyShutDown()) {
+                    continue;  // a signal: wait on for the time that remains
+                }
+                return -1;
+            }
+            if (anyShutDown() ||
+                std::any_of(fds.begin() + std::ssize(sockets), fds.end(),
+                            [](const pollfd& wake) { return wake.revents != 0; })) {
+                return -1;
+            }
+            for (std::size_t index = 0; index < sockets.size(); ++index) {
+                if ((fds[index].revents & POLLNVAL) != 0) {
+                    return -1;
+                }
+                // A pending socket error counts as readable, as select reports it; the receive
+                // then fails.
+                if (fds[index].revents != 0) {
+                    readyIndex = index;
+                    return 1;
+                }
+            }
+            return 0;
+        }
+    }
 
   private:
     struct BroadcastInterface {
@@ -258,16 +289,31 @@ class PosixUdpSocket final : public UdpSocket {
             info.ipi_spec_dst.s_addr = htonl(path->localAddress);
         }
         ssize_t sent;
+        int error = 0;
         do {
             sent = SendWithPacketInfo(m_fd, to, data, size, path != nullptr ? &info : nullptr,
                                       MSG_NOSIGNAL);
-        } while (sent < 0 && errno == EINTR);
+            error = errno;
+        } while (sent < 0 && (error == EINTR || (BufferFull(error) && PauseUnlessShutDown())));
         if (sent < 0) {
-            m_lastSend.errorText = std::strerror(errno);
+            m_lastSend.errorText = std::strerror(error);
             return false;
         }
         m_lastSend.errorText.clear();
         return static_cast<std::size_t>(sent) == size;
+    }
+
+    static bool BufferFull(int error) {
+        return error == EAGAIN || error == EWOULDBLOCK || error == ENOBUFS;
+    }
+
+    // Waits a moment for a full buffer to drain; false when the network was shut down instead.
+    bool PauseUnlessShutDown() {
+        constexpr int kFullBufferPauseMillis = 1;
+        pollfd wake{m_state->wakeFd, POLLIN, 0};
+        while (::poll(&wake, 1, kFullBufferPauseMillis) < 0 && errno == EINTR) {
+        }
+        return !m_state->shutDown.load();
     }
 
     // Remembers the interface and local address a datagram from `sender` arrived on. Datagrams
@@ -346,25 +392,34 @@ class PosixUdpSocket final : public UdpSocket {
     SendReport m_lastSend;
 };
 
-std::optional<Ipv4Address> FirstInterfaceAddress() {
+Ipv4Address AddressOf(const sockaddr* address) {
+    sockaddr_in ipv4{};
+    std::memcpy(&ipv4, address, sizeof ipv4);
+    return ntohl(ipv4.sin_addr.s_addr);
+}
+
+// Every IPv4 address of an interface that is up and not loopback, with its mask.
+std::vector<Ipv4Subnet> InterfaceSubnets() {
+    std::vector<Ipv4Subnet> subnets;
     ifaddrs* list = nullptr;
     if (::getifaddrs(&list) != 0) {
-        return std::nullopt;
+        return subnets;
     }
-    std::optional<Ipv4Address> found;
-    for (const ifaddrs* entry = list; entry != nullptr && !found; entry = entry->ifa_next) {
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) {
             continue;
         }
         if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) {
             continue;
         }
-        sockaddr_in address{};
-        std::memcpy(&address, entry->ifa_addr, sizeof address);
-        found = ntohl(address.sin_addr.s_addr);
+        const Ipv4Address mask =
+            entry->ifa_netmask != nullptr && entry->ifa_netmask->sa_family == AF_INET
+                ? AddressOf(entry->ifa_netmask)
+                : kLimitedBroadcast;
+        subnets.push_back({AddressOf(entry->ifa_addr), mask});
     }
     ::freeifaddrs(list);
-    return found;
+    return subnets;
 }
 
 }  // namespace
@@ -402,8 +457,10 @@ std::unique_ptr<UdpSocket> PosixNetwork::OpenUdpSocket() {
 
 void PosixNetwork::Shutdown() {
     const std::shared_ptr<PosixNetworkState> state = State();
+    // Marked before the gate is taken, so that a send waiting for a full buffer gives up.
+    const bool wasShutDown = state->shutDown.exchange(true);
     std::unique_lock gate(state->sendGate);
-    if (state->shutDown.exchange(true)) {
+    if (wasShutDown) {
         return;
     }
     if (state->wakeFd >= 0) {
@@ -420,10 +477,32 @@ void PosixNetwork::Restart() {
 }
 
 std::optional<Ipv4Address> PosixNetwork::LocalAddress() {
-    if (std::optional<Ipv4Address> address = FirstInterfaceAddress()) {
-        return address;
+    if (const std::vector<Ipv4Subnet> subnets = InterfaceSubnets(); !subnets.empty()) {
+        return subnets.front().address;
     }
     return ResolvedHostAddress();
+}
+
+int PosixNetwork::WaitAnyReadable(const std::vector<UdpSocket*>& sockets, WaitTime limit,
+                                  std::size_t& readyIndex) {
+    std::vector<PosixUdpSocket*> own;
+    for (UdpSocket* socket : sockets) {
+        auto* posix = dynamic_cast<PosixUdpSocket*>(socket);
+        if (posix == nullptr) {
+            return -1;
+        }
+        own.push_back(posix);
+    }
+    return PosixUdpSocket::WaitForAny(own, limit, readyIndex);
+}
+
+std::vector<Ipv4Subnet> PosixNetwork::LocalSubnets() {
+    return InterfaceSubnets();
+}
+
+std::int64_t PosixNetwork::MonotonicMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
+        .count();
 }
 
 }  // namespace vindle

@@ -6,6 +6,7 @@
 
 #include <iphlpapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace vindle {
@@ -51,6 +52,7 @@ std::vector<WinInterface> UsableInterfaces() {
         if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) {
             continue;
         }
+        WinInterface entry;
         for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr;
              unicast = unicast->Next) {
             const SOCKADDR* address = unicast->Address.lpSockaddr;
@@ -59,16 +61,19 @@ std::vector<WinInterface> UsableInterfaces() {
             }
             sockaddr_in ipv4{};
             std::memcpy(&ipv4, address, sizeof ipv4);
-            WinInterface entry;
-            entry.index = adapter->IfIndex;
-            entry.name = Utf8(adapter->FriendlyName);
-            if (entry.name.empty()) {
-                entry.name = adapter->AdapterName != nullptr ? adapter->AdapterName : "";
-            }
-            entry.address = ntohl(ipv4.sin_addr.s_addr);
-            interfaces.push_back(std::move(entry));
-            break;
+            const unsigned prefix = std::min<unsigned>(unicast->OnLinkPrefixLength, 32);
+            const Ipv4Address mask = prefix == 0 ? 0 : ~Ipv4Address{0} << (32 - prefix);
+            entry.subnets.push_back({ntohl(ipv4.sin_addr.s_addr), mask});
         }
+        if (entry.subnets.empty()) {
+            continue;
+        }
+        entry.index = adapter->IfIndex;
+        entry.name = Utf8(adapter->FriendlyName);
+        if (entry.name.empty()) {
+            entry.name = adapter->AdapterName != nullptr ? adapter->AdapterName : "";
+        }
+        interfaces.push_back(std::move(entry));
     }
     return interfaces;
 }

@@ -1,3 +1,6 @@
+// Room for many sockets in one select (the default is 64); set before Winsock is included.
+#define FD_SETSIZE 1024
+
 #include "platform/win/win_network.h"
 
 // Winsock first: the extension header builds on it.
@@ -148,36 +151,8 @@ class WinUdpSocket final : public UdpSocket {
     }
 
     int WaitReadable(WaitTime limit) override {
-        if (limit.seconds < 0 || limit.microseconds < 0 || m_state->shutDown.load()) {
-            return -1;
-        }
-        const Clock::time_point deadline = WaitDeadline(limit);
-
-        for (;;) {
-            long long remaining =
-                std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now())
-                    .count();
-            remaining = std::clamp(remaining, 0LL, kSliceMicroseconds);
-            timeval timeout{};
-            timeout.tv_sec = static_cast<long>(remaining / 1'000'000);
-            timeout.tv_usec = static_cast<long>(remaining % 1'000'000);
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(m_socket, &readable);
-            FD_SET(m_state->wakeSocket, &readable);
-            const int ready = ::select(0, &readable, nullptr, nullptr, &timeout);
-            if (ready == SOCKET_ERROR || m_state->shutDown.load() ||
-                FD_ISSET(m_state->wakeSocket, &readable)) {
-                return -1;
-            }
-            if (FD_ISSET(m_socket, &readable)) {
-                return 1;
-            }
-            // select may return a little before its time-out; wait on for what remains.
-            if (Clock::now() >= deadline) {
-                return 0;
-            }
-        }
+        std::size_t ignored = 0;
+        return WaitForAny({this}, limit, ignored);
     }
 
     int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
@@ -226,6 +201,64 @@ class WinUdpSocket final : public UdpSocket {
 
     SendReport LastSendReport() const override { return m_lastSend; }
 
+    // Selects on the sockets together with the wake-up socket of each one's network state, so
+    // that the shut-down of any of them ends the wait.
+    static int WaitForAny(const std::vector<WinUdpSocket*>& sockets, WaitTime limit,
+                          std::size_t& readyIndex) {
+        if (sockets.empty() || limit.seconds < 0 || limit.microseconds < 0) {
+            return -1;
+        }
+        std::vector<WinNetworkState*> states;
+        for (const WinUdpSocket* socket : sockets) {
+            if (std::find(states.begin(), states.end(), socket->m_state.get()) == states.end()) {
+                states.push_back(socket->m_state.get());
+            }
+        }
+        const auto anyShutDown = [&states] {
+            return std::any_of(states.begin(), states.end(),
+                               [](const WinNetworkState* state) { return state->shutDown.load(); });
+        };
+        if (anyShutDown() || sockets.size() + states.size() > FD_SETSIZE) {
+            return -1;
+        }
+        const Clock::time_point deadline = WaitDeadline(limit);
+
+        for (;;) {
+            long long remaining =
+                std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now())
+                    .count();
+            remaining = std::clamp(remaining, 0LL, kSliceMicroseconds);
+            timeval timeout{};
+            timeout.tv_sec = static_cast<long>(remaining / 1'000'000);
+            timeout.tv_usec = static_cast<long>(remaining % 1'000'000);
+            fd_set readable;
+            FD_ZERO(&readable);
+            for (const WinUdpSocket* socket : sockets) {
+                FD_SET(socket->m_socket, &readable);
+            }
+            for (const WinNetworkState* state : states) {
+                FD_SET(state->wakeSocket, &readable);
+            }
+            const int ready = ::select(0, &readable, nullptr, nullptr, &timeout);
+            const bool woken = std::any_of(states.begin(), states.end(), [&](const auto* state) {
+                return FD_ISSET(state->wakeSocket, &readable) != 0;
+            });
+            if (ready == SOCKET_ERROR || woken || anyShutDown()) {
+                return -1;
+            }
+            for (std::size_t index = 0; index < sockets.size(); ++index) {
+                if (FD_ISSET(sockets[index]->m_socket, &readable)) {
+                    readyIndex = index;
+                    return 1;
+                }
+            }
+            // select may return a little before its time-out; wait on for what remains.
+            if (Clock::now() >= deadline) {
+                return 0;
+            }
+        }
+    }
+
   private:
     bool ReadableNow() {
         fd_set readable;
@@ -270,6 +303,17 @@ class WinUdpSocket final : public UdpSocket {
         return std::nullopt;
     }
 
+    // Waits a moment for a full buffer to drain; false when the network was shut down instead.
+    bool PauseUnlessShutDown() {
+        constexpr long kFullBufferPauseMicros = 1000;
+        fd_set wake;
+        FD_ZERO(&wake);
+        FD_SET(m_state->wakeSocket, &wake);
+        timeval pause{0, kFullBufferPauseMicros};
+        ::select(0, &wake, nullptr, nullptr, &pause);
+        return !m_state->shutDown.load();
+    }
+
     // Sends one datagram out of the given interface (0: where the routes say); returns 0 or the
     // Winsock error. The interface is a socket option (IP_UNICAST_IF, which also steers the
     // limited broadcast) set for each send, so one socket serves every interface.
@@ -287,11 +331,15 @@ class WinUdpSocket final : public UdpSocket {
         to.sin_family = AF_INET;
         to.sin_port = htons(port);
         to.sin_addr.s_addr = htonl(address);
-        const int sent =
-            ::sendto(m_socket, reinterpret_cast<const char*>(data), static_cast<int>(size), 0,
-                     reinterpret_cast<sockaddr*>(&to), sizeof to);
+        int sent;
+        DWORD error = 0;
+        do {
+            sent = ::sendto(m_socket, reinterpret_cast<const char*>(data), static_cast<int>(size),
+                            0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            error = sent == SOCKET_ERROR ? static_cast<DWORD>(::WSAGetLastError()) : 0;
+        } while ((error == WSAEWOULDBLOCK || error == WSAENOBUFS) && PauseUnlessShutDown());
         if (sent == SOCKET_ERROR) {
-            return static_cast<DWORD>(::WSAGetLastError());
+            return error;
         }
         return static_cast<std::size_t>(sent) == size ? 0 : static_cast<DWORD>(WSAEMSGSIZE);
     }
@@ -375,8 +423,10 @@ std::unique_ptr<UdpSocket> WinNetwork::OpenUdpSocket() {
 
 void WinNetwork::Shutdown() {
     const std::shared_ptr<WinNetworkState> state = State();
+    // Marked before the gate is taken, so that a send waiting for a full buffer gives up.
+    const bool wasShutDown = state->shutDown.exchange(true);
     std::unique_lock gate(state->sendGate);
-    if (state->shutDown.exchange(true)) {
+    if (wasShutDown) {
         return;
     }
     if (state->wakeSocket != INVALID_SOCKET) {
@@ -396,9 +446,36 @@ std::optional<Ipv4Address> WinNetwork::LocalAddress() {
     const std::shared_ptr<WinNetworkState> state = State();
     const std::vector<WinInterface> interfaces = UsableInterfaces();
     if (!interfaces.empty()) {
-        return interfaces.front().address;
+        return interfaces.front().subnets.front().address;
     }
     return ResolvedHostAddress();
+}
+
+int WinNetwork::WaitAnyReadable(const std::vector<UdpSocket*>& sockets, WaitTime limit,
+                                std::size_t& readyIndex) {
+    std::vector<WinUdpSocket*> own;
+    for (UdpSocket* socket : sockets) {
+        auto* winsock = dynamic_cast<WinUdpSocket*>(socket);
+        if (winsock == nullptr) {
+            return -1;
+        }
+        own.push_back(winsock);
+    }
+    return WinUdpSocket::WaitForAny(own, limit, readyIndex);
+}
+
+std::vector<Ipv4Subnet> WinNetwork::LocalSubnets() {
+    const std::shared_ptr<WinNetworkState> state = State();  // keeps the socket library started
+    std::vector<Ipv4Subnet> subnets;
+    for (const WinInterface& entry : UsableInterfaces()) {
+        subnets.insert(subnets.end(), entry.subnets.begin(), entry.subnets.end());
+    }
+    return subnets;
+}
+
+std::int64_t WinNetwork::MonotonicMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
+        .count();
 }
 
 std::unique_ptr<Network> MakeSystemNetwork() {

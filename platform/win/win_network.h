@@ -30,6 +30,10 @@ class WinNetwork final : public Network {
     void Shutdown() override;
     void Restart() override;
     std::optional<Ipv4Address> LocalAddress() override;
+    int WaitAnyReadable(const std::vector<UdpSocket*>& sockets, WaitTime limit,
+                        std::size_t& readyIndex) override;
+    std::vector<Ipv4Subnet> LocalSubnets() override;
+    std::int64_t MonotonicMicros() override;
 
   private:
     std::shared_ptr<WinNetworkState> State();

@@ -18,6 +18,7 @@ class FakeHarness final : public NetworkHarness {
                                              {0x02, 0x1a, 0x2b, 0x0c, 0x4d, 0x5e}));
         m_network.AddPrinter(MakeFakePrinter(FormatIpv4(kFactoryPrinter), "QV-1200", "QV12F000050",
                                              {0x02, 0x1a, 0x2b, 0x0c, 0x12, 0x32}));
+        m_network.SetLocalSubnets(kLinkSubnets);
     }
 
     Network& Net() override { return m_network; }

@@ -199,29 +199,91 @@ TEST_P(NetworkContract, WaitsAreReadyTimedOutOrFailed) {
     }
 }
 
-TEST_P(NetworkContract, ShutdownFailsAPendingWaitAtOnce) {
+TEST_P(NetworkContract, ShutdownFailsPendingWaitsAtOnce) {
     auto socket = Open();
+    auto other = Open();
     ASSERT_NE(socket, nullptr);
+    ASSERT_NE(other, nullptr);
     Introduce(*socket);
+    Introduce(*other);
     Harness().HoldWaits();
-    std::atomic<int> result{2};
-    std::atomic<bool> started{false};
-    Clock::time_point woke;
-    std::thread waiter([&] {
-        started = true;
-        result = socket->WaitReadable({10, 0});
-        woke = Clock::now();
+    std::atomic<int> single{2};
+    std::atomic<int> several{2};
+    std::atomic<int> started{0};
+    Clock::time_point woke[2];
+    std::thread singleWaiter([&] {
+        ++started;
+        single = socket->WaitReadable({10, 0});
+        woke[0] = Clock::now();
     });
-    while (!started.load()) {
+    std::thread severalWaiter([&] {
+        ++started;
+        std::size_t index = 0;
+        several = Net().WaitAnyReadable({other.get(), socket.get()}, {10, 0}, index);
+        woke[1] = Clock::now();
+    });
+    while (started.load() < 2) {
         std::this_thread::yield();
     }
     std::this_thread::sleep_for(100ms);
     const auto shutdownAt = Clock::now();
     Net().Shutdown();
-    waiter.join();
+    singleWaiter.join();
+    severalWaiter.join();
 
-    EXPECT_EQ(result.load(), -1);
-    EXPECT_LT(woke - shutdownAt, kPromptly);
+    EXPECT_EQ(single.load(), -1);
+    EXPECT_EQ(several.load(), -1);
+    EXPECT_LT(woke[0] - shutdownAt, kPromptly);
+    EXPECT_LT(woke[1] - shutdownAt, kPromptly);
+}
+
+TEST_P(NetworkContract, WaitAnyReadableNamesTheLowestReadySocketOnTheNetworksClock) {
+    auto first = Open();
+    auto second = Open();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    Introduce(*first);
+    Introduce(*second);
+    const std::vector<UdpSocket*> both = {first.get(), second.get()};
+    std::size_t index = 9;
+
+    const std::int64_t clockStart = Net().MonotonicMicros();
+    const auto start = Harness().Now();
+    EXPECT_EQ(Net().WaitAnyReadable(both, {0, 250'000}, index), 0);
+    EXPECT_GE(Net().MonotonicMicros() - clockStart, 250'000);
+    EXPECT_LT(Since(start), 250ms + kPromptly);
+
+    Harness().PeerAnswers({7});  // to the socket introduced last
+    EXPECT_EQ(Net().WaitAnyReadable(both, {2, 0}, index), 1);
+    EXPECT_EQ(index, 1u);
+    // Both readable: the lower index wins, and waiting read nothing.
+    Introduce(*first);
+    Harness().PeerAnswers({8});
+    ASSERT_EQ(first->WaitReadable({2, 0}), 1);
+    index = 9;
+    EXPECT_EQ(Net().WaitAnyReadable(both, {0, 0}, index), 1);
+    EXPECT_EQ(index, 0u);
+    EXPECT_EQ(Net().WaitAnyReadable({second.get()}, {0, 0}, index), 1);
+    EXPECT_EQ(index, 0u);
+
+    EXPECT_EQ(Net().WaitAnyReadable({}, {1, 0}, index), -1);
+    EXPECT_EQ(Net().WaitAnyReadable(both, {0, -1}, index), -1);
+    Net().Shutdown();
+    const auto shutdownAt = Harness().Now();
+    EXPECT_EQ(Net().WaitAnyReadable(both, {10, 0}, index), -1);
+    EXPECT_LT(Since(shutdownAt), kPromptly);
+}
+
+TEST_P(NetworkContract, LocalSubnetsAreNonLoopbackInterfacesLedByTheLocalAddress) {
+    const std::vector<Ipv4Subnet> subnets = Net().LocalSubnets();
+    for (const Ipv4Subnet& subnet : subnets) {
+        EXPECT_NE(subnet.address >> 24, 127u) << FormatIpv4(subnet.address);
+        const Ipv4Address hostBits = ~subnet.mask;
+        EXPECT_EQ(hostBits & (hostBits + 1), 0u) << "not a mask: " << FormatIpv4(subnet.mask);
+    }
+    if (!subnets.empty()) {
+        EXPECT_EQ(Net().LocalAddress(), subnets.front().address);
+    }
 }
 
 TEST_P(NetworkContract, AfterShutdownWaitsSendsAndOpensFail) {
@@ -330,6 +392,13 @@ TEST_P(LanNetworkContract, BroadcastNeedsPermissionAndItsReportNamesEveryInterfa
 
     ASSERT_TRUE(Send(*socket, kLinkOnePrinter, kPrinterPort, Request(1)));
     ExpectNothingReported(socket->LastSendReport());
+}
+
+TEST_P(LanNetworkContract, LocalSubnetsAreTheOperatorsLinks) {
+    std::vector<Ipv4Subnet> subnets = Net().LocalSubnets();
+    std::sort(subnets.begin(), subnets.end(),
+              [](const Ipv4Subnet& a, const Ipv4Subnet& b) { return a.address < b.address; });
+    EXPECT_EQ(subnets, kLinkSubnets);
 }
 
 // --- Reply paths (linked sandbox) ---

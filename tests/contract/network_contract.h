@@ -35,6 +35,9 @@ constexpr Ipv4Address kLinkOnePrinter = 0xC633640Au;  // 198.51.100.10
 constexpr Ipv4Address kFactoryPrinter = 0xC6120032u;  // 198.18.0.50
 // The operator's interfaces in the linked sandbox.
 const std::vector<std::string> kLinkInterfaces = {"vindle-op1", "vindle-op2"};
+// Their addresses and masks, in address order.
+const std::vector<Ipv4Subnet> kLinkSubnets = {{0xC6336402u, 0xFFFFFF00u},   // 198.51.100.2/24
+                                              {0xCB007102u, 0xFFFFFF00u}};  // 203.0.113.2/24
 
 // One implementation under test, made afresh for each case.
 class NetworkHarness {

@@ -84,11 +84,17 @@ class FakeNetwork::Socket : public UdpSocket {
                 std::size_t size) override {
         return m_network.SendFrom(m_port, address, port, data, size);
     }
-    int WaitReadable(WaitTime limit) override { return m_network.WaitOn(m_port, limit); }
+    int WaitReadable(WaitTime limit) override {
+        std::size_t ignored = 0;
+        return m_network.WaitOn({m_port}, limit, ignored);
+    }
     int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
         return m_network.ReceiveOn(m_port, buffer, capacity, sender);
     }
     SendReport LastSendReport() const override { return m_network.LastSendReportOf(m_port); }
+
+    const FakeNetwork* Owner() const { return &m_network; }
+    std::uint16_t Port() const { return m_port; }
 
   private:
     FakeNetwork& m_network;
@@ -141,6 +147,39 @@ std::optional<Ipv4Address> FakeNetwork::LocalAddress() {
 void FakeNetwork::SetLocalAddress(std::optional<Ipv4Address> address) {
     std::lock_guard lock(m_mutex);
     m_localAddress = address;
+}
+
+int FakeNetwork::WaitAnyReadable(const std::vector<UdpSocket*>& sockets, WaitTime limit,
+                                 std::size_t& readyIndex) {
+    std::vector<std::uint16_t> ports;
+    for (UdpSocket* socket : sockets) {
+        const auto* own = dynamic_cast<const Socket*>(socket);
+        if (own == nullptr || own->Owner() != this) {
+            return -1;
+        }
+        ports.push_back(own->Port());
+    }
+    return WaitOn(ports, limit, readyIndex);
+}
+
+std::vector<Ipv4Subnet> FakeNetwork::LocalSubnets() {
+    std::lock_guard lock(m_mutex);
+    if (m_localSubnets) {
+        return *m_localSubnets;
+    }
+    if (m_localAddress) {
+        return {{*m_localAddress, 0xFFFFFF00u}};
+    }
+    return {};
+}
+
+void FakeNetwork::SetLocalSubnets(std::vector<Ipv4Subnet> subnets) {
+    std::lock_guard lock(m_mutex);
+    m_localSubnets = std::move(subnets);
+}
+
+std::int64_t FakeNetwork::MonotonicMicros() {
+    return Now();
 }
 
 SendReport FakeNetwork::LastSendReportOf(std::uint16_t port) {
@@ -305,13 +344,18 @@ bool FakeNetwork::SendFrom(std::uint16_t port, Ipv4Address address, std::uint16_
     return !fails;
 }
 
-int FakeNetwork::WaitOn(std::uint16_t port, WaitTime limit) {
+int FakeNetwork::WaitOn(const std::vector<std::uint16_t>& ports, WaitTime limit,
+                        std::size_t& readyIndex) {
     std::unique_lock lock(m_mutex);
-    WaitRecord record{m_now, m_now, port, limit, -1};
-    if (m_hold && !IsShutDownLocked(port)) {
+    WaitRecord record{m_now, m_now, ports.empty() ? std::uint16_t{0} : ports.front(), limit, -1};
+    const auto anyShutDown = [this, &ports] {
+        return std::any_of(ports.begin(), ports.end(),
+                           [this](std::uint16_t port) { return IsShutDownLocked(port); });
+    };
+    if (m_hold && !anyShutDown()) {
         ++m_blockedWaits;
         m_blockedChanged.notify_all();
-        m_holdChanged.wait(lock, [this, port] { return !m_hold || IsShutDownLocked(port); });
+        m_holdChanged.wait(lock, [this, &anyShutDown] { return !m_hold || anyShutDown(); });
         --m_blockedWaits;
     }
     const auto finish = [&](int result) {
@@ -320,26 +364,33 @@ int FakeNetwork::WaitOn(std::uint16_t port, WaitTime limit) {
         m_waits.push_back(record);
         return result;
     };
-    if (IsShutDownLocked(port) || limit.seconds < 0 || limit.microseconds < 0) {
+    if (ports.empty() || anyShutDown() || limit.seconds < 0 || limit.microseconds < 0) {
         return finish(-1);
     }
     if (m_waitsToFail > 0) {
         --m_waitsToFail;
         return finish(-1);
     }
-    auto socket = m_sockets.find(port);
-    if (socket == m_sockets.end()) {
-        return finish(-1);
-    }
     const std::int64_t duration =
         static_cast<std::int64_t>(limit.seconds) * kMicrosPerSecond + limit.microseconds;
-    const std::deque<Datagram>& queue = socket->second.queue;
-    if (!queue.empty() && queue.front().arrivalMicros <= m_now + duration) {
-        m_now = std::max(m_now, queue.front().arrivalMicros);
-        return finish(1);
+    std::optional<std::int64_t> firstArrival;
+    for (const std::uint16_t port : ports) {
+        const std::deque<Datagram>& queue = m_sockets.at(port).queue;
+        if (!queue.empty() && (!firstArrival || queue.front().arrivalMicros < *firstArrival)) {
+            firstArrival = queue.front().arrivalMicros;
+        }
     }
-    m_now += duration;
-    return finish(0);
+    if (!firstArrival || *firstArrival > m_now + duration) {
+        m_now += duration;
+        return finish(0);
+    }
+    m_now = std::max(m_now, *firstArrival);
+    const auto ready = std::find_if(ports.begin(), ports.end(), [this](std::uint16_t port) {
+        const std::deque<Datagram>& queue = m_sockets.at(port).queue;
+        return !queue.empty() && queue.front().arrivalMicros <= m_now;
+    });
+    readyIndex = static_cast<std::size_t>(ready - ports.begin());
+    return finish(1);
 }
 
 int FakeNetwork::ReceiveOn(std::uint16_t port, std::uint8_t* buffer, std::size_t capacity,

@@ -69,12 +69,15 @@ std::vector<std::uint8_t> BuildFakeReply(const FakePrinter& printer,
 // receive queue. Datagrams carry an arrival time; a socket's queue is ordered by it.
 //
 // Time: nothing advances the clock except waits (and Receive on an empty-but-scheduled queue,
-// and AdvanceTime). WaitReadable(limit):
+// and AdvanceTime); MonotonicMicros() is Now(). WaitReadable(limit):
 //   - network shut down, or a part of `limit` negative: -1 at once;
 //   - a datagram has already arrived: 1, the clock stays;
 //   - the next arrival lies within the limit (microseconds >= 1e6 count as whole seconds): the
 //     clock moves to that arrival and the result is 1;
 //   - otherwise the clock moves forward by the whole limit and the result is 0.
+// WaitAnyReadable follows the same rules over several queues: the clock moves to the earliest
+// arrival among them, and the lowest index among the sockets whose datagram has then arrived is
+// ready. Every wait call is one record in Waits() (a multi-socket wait names its first socket).
 // ReceiveFrom takes the earliest arrived datagram (if none has arrived yet it moves the clock to
 // the next scheduled one; with an empty queue it fails). A datagram longer than the capacity is
 // consumed and the call returns -1 without writing the buffer.
@@ -122,6 +125,10 @@ class FakeNetwork : public Network {
     void Shutdown() override;
     void Restart() override;
     std::optional<Ipv4Address> LocalAddress() override;
+    int WaitAnyReadable(const std::vector<UdpSocket*>& sockets, WaitTime limit,
+                        std::size_t& readyIndex) override;
+    std::vector<Ipv4Subnet> LocalSubnets() override;
+    std::int64_t MonotonicMicros() override;
 
     // A failed send reports this as its reason; one refused by Shutdown() reports nothing.
     static constexpr char kSendFailureText[] = "Network is unreachable";
@@ -142,6 +149,8 @@ class FakeNetwork : public Network {
 
     // What LocalAddress() gives; 198.51.100.2 until set.
     void SetLocalAddress(std::optional<Ipv4Address> address);
+    // What LocalSubnets() gives; until set, LocalAddress() with a /24 mask (none without one).
+    void SetLocalSubnets(std::vector<Ipv4Subnet> subnets);
 
     // --- Failure switches ---
     void SetOpenFails(bool fails);
@@ -198,7 +207,7 @@ class FakeNetwork : public Network {
     bool EnableBroadcastOn(std::uint16_t port);
     bool SendFrom(std::uint16_t port, Ipv4Address address, std::uint16_t destinationPort,
                   const std::uint8_t* data, std::size_t size);
-    int WaitOn(std::uint16_t port, WaitTime limit);
+    int WaitOn(const std::vector<std::uint16_t>& ports, WaitTime limit, std::size_t& readyIndex);
     int ReceiveOn(std::uint16_t port, std::uint8_t* buffer, std::size_t capacity,
                   Ipv4Address& sender);
     SendReport LastSendReportOf(std::uint16_t port);
@@ -225,6 +234,7 @@ class FakeNetwork : public Network {
     std::vector<Ipv4Address> m_failingDestinations;
     bool m_shutDown = false;
     std::optional<Ipv4Address> m_localAddress = 0xC6336402u;  // 198.51.100.2
+    std::optional<std::vector<Ipv4Subnet>> m_localSubnets;
     bool m_openFails = false;
     int m_sendsBeforeFailure = -1;
     int m_waitsToFail = 0;
