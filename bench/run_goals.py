@@ -65,14 +65,14 @@ class Case:
         self.listed_share = listed_share  # goal share of printer-searches listed (or None)
 
 
-def cases(sweep16):
+def cases(sweep16, loss_searches):
     link24 = ["--link", "198.51.100.2/24"]
     routed = ["--link", "198.51.100.2/24", "--router"]
     big = numbered(BASE_198_18 + 1, 1000)
     result = [
         Case("50 printers, 5 % loss each way", ">= 99.5 % listed, each <= T + 2 s",
              link24 + ["--loss", "5"], numbered(BASE_198_51_100 + 10, 50), None, None, T + 2,
-             searches=20, listed_share=0.995),
+             searches=loss_searches, listed_share=0.995),
         Case("1000 printers, 1 % loss each way", ">= 999 listed, <= T + 3 s",
              ["--link", "198.18.255.254/15", "--loss", "1"], [a + "/15" for a in big], None,
              999, T + 3),
@@ -98,7 +98,9 @@ def cases(sweep16):
 
 class Goals:
     def __init__(self, sandbox, simulator, scanner, runs, log):
-        self.sandbox, self.simulator, self.scanner = sandbox, simulator, scanner
+        # Each case runs in a directory of its own.
+        self.sandbox, self.simulator, self.scanner = map(os.path.abspath,
+                                                         (sandbox, simulator, scanner))
         self.runs = runs
         self.log = log
         self.rows = []  # (case, mode, listed, time, goal, verdict)
@@ -195,6 +197,8 @@ def main():
     parser.add_argument("--scanner", required=True)
     parser.add_argument("--runs", type=int, default=3,
                         help="searches per mode and case (the 50-printer loss case: 20)")
+    parser.add_argument("--loss-searches", type=int, default=20,
+                        help="searches per mode of the 50-printer loss case")
     parser.add_argument("--sweep-16", action="store_true", help="also the /16 behind a router")
     parser.add_argument("--log", required=True)
     parser.add_argument("--markdown")
@@ -206,7 +210,7 @@ def main():
         goals = Goals(arguments.sandbox, arguments.simulator, arguments.scanner, arguments.runs,
                       log)
         try:
-            for case in cases(arguments.sweep_16):
+            for case in cases(arguments.sweep_16, arguments.loss_searches):
                 print("bench: %s ..." % case.name, file=sys.stderr, flush=True)
                 goals.run_case(case)
         except (RuntimeError, subprocess.TimeoutExpired) as error:

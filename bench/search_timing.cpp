@@ -242,8 +242,8 @@ int main(int argc, char** argv) {
     std::filesystem::current_path(directory.parent_path());
     std::filesystem::remove_all(directory);
 
-    const vindle::ProtocolFloor floor =
-        vindle::ComputeProtocolFloor(summary, std::chrono::seconds(options.timeoutSeconds));
+    const vindle::ProtocolFloor floor = vindle::ComputeProtocolFloor(
+        summary, std::chrono::seconds(options.timeoutSeconds), options.thorough);
     // The GUI thread's busy part: until the last reply was read and the last row was shown; the
     // quiet wait after it gives the GUI thread nothing to do.
     const Clock::time_point busyEnd = std::max(summary.lastSearchReply, outcome.lastRowShown);
