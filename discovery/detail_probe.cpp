@@ -18,8 +18,8 @@ DetailProbe::DetailProbe(const DeviceSlot& slot, Ipv4Address address, int destin
 
 bool DetailProbe::Start(Network& network, RequestState& requests, std::int64_t nowMicros) {
     m_socket = network.OpenUdpSocket();
-    if (!m_socket || !requests.SendRequestInSequence(*m_socket, m_address,
-                                                     requests.serialNumberRequest)) {
+    if (!m_socket ||
+        !requests.SendRequestInSequence(*m_socket, m_address, requests.serialNumberRequest)) {
         m_failed = true;
         Finish();
         return false;

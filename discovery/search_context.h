@@ -58,8 +58,7 @@ struct SearchContext {
         std::make_unique<DestinationText[]>(kDestinationCount);
     std::unique_ptr<DestinationText[]> destinationMasks =
         std::make_unique<DestinationText[]>(kDestinationCount);
-    // Thorough bookkeeping the plain searches fill too: addresses whose serial number request
-    // timed out.
+    // Addresses whose serial number request went unanswered, for the outcome.
     std::vector<std::string> silentPrinters;
 };
 

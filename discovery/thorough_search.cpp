@@ -149,7 +149,8 @@ class ThoroughSearch {
             if (!destination.collects && m_singleAnswered) {
                 return true;
             }
-            const std::int64_t quietEnd = std::max(lastSend, m_lastDatagram) + destination.waitMicros;
+            const std::int64_t quietEnd =
+                std::max(lastSend, m_lastDatagram) + destination.waitMicros;
             if (repeatsLeft == 0 && now >= quietEnd) {
                 return true;
             }
@@ -165,13 +166,15 @@ class ThoroughSearch {
         ServeProbeTimes();
         const std::int64_t now = Now();
         std::int64_t wake = until;
+        // The probes' sockets first: the lowest ready index wins, and a flood of discovery
+        // replies must not keep a probe from its answer until its exchange has timed out.
         std::vector<UdpSocket*> sockets;
-        if (current >= 0) {
-            sockets.push_back(&m_socket);
-        }
         for (const auto& probe : m_probes) {
             sockets.push_back(probe->Socket());
             wake = std::min(wake, probe->NextDeadlineMicros());
+        }
+        if (current >= 0) {
+            sockets.push_back(&m_socket);
         }
         if (sockets.empty() || wake <= now) {
             return true;
@@ -182,12 +185,11 @@ class ThoroughSearch {
             return false;
         }
         if (result > 0) {
-            if (current >= 0 && ready == 0) {
-                ReadDiscoveryReply(current);
-            } else {
-                DetailProbe& probe = *m_probes[ready - (current >= 0 ? 1 : 0)];
-                probe.HandleReadable(m_requests, Now());
+            if (ready < m_probes.size()) {
+                m_probes[ready]->HandleReadable(m_requests, Now());
                 EndFinishedProbes();
+            } else {
+                ReadDiscoveryReply(current);
             }
         }
         return true;
@@ -327,8 +329,8 @@ SearchOutcome ThoroughBroadcastSearchThread(std::unique_ptr<SearchContext> conte
     if (context->listControl->ItemCount() > 0) {
         context->listControl->DeleteAllItems();
     }
-    ReportProgress(*context, {SearchKind::Broadcast, search.destinations[0].label, 1, 1, 0,
-                              timeoutSeconds});
+    ReportProgress(*context,
+                   {SearchKind::Broadcast, search.destinations[0].label, 1, 1, 0, timeoutSeconds});
     if (search.SweepAndCollect(0)) {
         search.FinishProbes();
     }
@@ -370,7 +372,8 @@ SearchOutcome ThoroughSpecifiedSearchThread(std::unique_ptr<SearchContext> conte
         // A subnet whose broadcast address lacks "255" (narrower than /24) is collected too.
         destination.collects =
             IsSubnetDestination(context->destinationAddresses[i]) || mask != kSingleAddressMask;
-        destination.waitMicros = ToMicros(destination.collects ? budget.subnetWait : budget.singleWait);
+        destination.waitMicros =
+            ToMicros(destination.collects ? budget.subnetWait : budget.singleWait);
         const Ipv4Address network = destination.sendAddress & mask;
         if (i >= firstConfigured && mask != kSingleAddressMask &&
             !IsOnLocalInterface(network, mask, localSubnets)) {

@@ -35,6 +35,7 @@ std::optional<HostRange> SweepHosts(Ipv4Address address, Ipv4Address mask);
 
 // True when `address`/`mask` lies wholly within the subnet of one of `local`: its broadcast then
 // reaches every host without a router in between.
-bool IsOnLocalInterface(Ipv4Address address, Ipv4Address mask, const std::vector<Ipv4Subnet>& local);
+bool IsOnLocalInterface(Ipv4Address address, Ipv4Address mask,
+                        const std::vector<Ipv4Subnet>& local);
 
 }  // namespace vindle

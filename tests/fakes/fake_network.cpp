@@ -19,15 +19,18 @@ void CopyText(std::array<std::uint8_t, N>& field, std::string_view text) {
     std::memcpy(field.data(), text.data(), std::min(N, text.size()));
 }
 
-Ipv4Address DirectedBroadcast(const FakePrinter& printer) {
+Ipv4Address HostBits(const FakePrinter& printer) {
     if (printer.prefixLength <= 0) {
         return kLimitedBroadcast;
     }
     if (printer.prefixLength >= 32) {
-        return printer.address;
+        return 0;
     }
-    const Ipv4Address hostBits = (Ipv4Address{1} << (32 - printer.prefixLength)) - 1;
-    return printer.address | hostBits;
+    return (Ipv4Address{1} << (32 - printer.prefixLength)) - 1;
+}
+
+Ipv4Address DirectedBroadcast(const FakePrinter& printer) {
+    return printer.address | HostBits(printer);
 }
 
 const FakeReply& ReplyOfKind(const FakePrinter& printer, std::uint8_t kind) {
@@ -112,6 +115,7 @@ std::unique_ptr<UdpSocket> FakeNetwork::OpenUdpSocket() {
     const int ordinal = static_cast<int>(m_portsByOrdinal.size());
     m_portsByOrdinal.push_back(port);
     m_sockets[port] = SocketState{};
+    m_mostOpen = std::max(m_mostOpen, static_cast<int>(m_sockets.size()));
     for (auto it = m_pendingInjections.begin(); it != m_pendingInjections.end();) {
         if (it->ordinal == ordinal) {
             QueueLocked(port, std::move(it->datagram));
@@ -164,6 +168,10 @@ int FakeNetwork::WaitAnyReadable(const std::vector<UdpSocket*>& sockets, WaitTim
 
 std::vector<Ipv4Subnet> FakeNetwork::LocalSubnets() {
     std::lock_guard lock(m_mutex);
+    return LocalSubnetsLocked();
+}
+
+std::vector<Ipv4Subnet> FakeNetwork::LocalSubnetsLocked() const {
     if (m_localSubnets) {
         return *m_localSubnets;
     }
@@ -213,6 +221,28 @@ void FakeNetwork::InjectDatagramToPort(std::uint16_t port, std::vector<std::uint
                                        Ipv4Address sender, std::int64_t arrivalMicros) {
     std::lock_guard lock(m_mutex);
     QueueLocked(port, Datagram{arrivalMicros, 0, sender, std::move(bytes)});
+}
+
+void FakeNetwork::SetRoutersDropDirectedBroadcasts(bool drop) {
+    std::lock_guard lock(m_mutex);
+    m_routersDropBroadcasts = drop;
+}
+
+void FakeNetwork::SetLoss(double requestLoss, double replyLoss, std::uint32_t seed) {
+    std::lock_guard lock(m_mutex);
+    m_requestLoss = requestLoss;
+    m_replyLoss = replyLoss;
+    m_lossDraws.seed(seed);
+}
+
+bool FakeNetwork::LostLocked(double probability) {
+    return probability > 0 &&
+           std::uniform_real_distribution<double>(0, 1)(m_lossDraws) < probability;
+}
+
+int FakeNetwork::MostSocketsOpen() {
+    std::lock_guard lock(m_mutex);
+    return m_mostOpen;
 }
 
 void FakeNetwork::SetOpenFails(bool fails) {
@@ -432,6 +462,30 @@ void FakeNetwork::QueueLocked(std::uint16_t port, Datagram datagram) {
     queue.insert(position, std::move(datagram));
 }
 
+bool FakeNetwork::ReachesLocked(const FakePrinter& printer, Ipv4Address destination,
+                                std::uint8_t kind) {
+    if (destination == printer.address) {
+        return true;
+    }
+    if (kind != 1) {
+        return false;
+    }
+    if (destination == kLimitedBroadcast) {
+        return true;
+    }
+    if (destination != DirectedBroadcast(printer)) {
+        return false;
+    }
+    if (!m_routersDropBroadcasts) {
+        return true;
+    }
+    const Ipv4Address mask = ~HostBits(printer);
+    const std::vector<Ipv4Subnet> local = LocalSubnetsLocked();
+    return std::any_of(local.begin(), local.end(), [&](const Ipv4Subnet& subnet) {
+        return subnet.mask == mask && (subnet.address & mask) == (printer.address & mask);
+    });
+}
+
 void FakeNetwork::DeliverRequestLocked(std::uint16_t port, Ipv4Address destination,
                                        const std::vector<std::uint8_t>& request) {
     if (request.size() < 7) {
@@ -442,10 +496,7 @@ void FakeNetwork::DeliverRequestLocked(std::uint16_t port, Ipv4Address destinati
         return;
     }
     for (const FakePrinter& printer : m_printers) {
-        const bool reached = destination == printer.address ||
-                             (kind == 1 && (destination == kLimitedBroadcast ||
-                                            destination == DirectedBroadcast(printer)));
-        if (!reached) {
+        if (!ReachesLocked(printer, destination, kind) || LostLocked(m_requestLoss)) {
             continue;
         }
         const FakeReply& script = ReplyOfKind(printer, kind);
@@ -474,6 +525,9 @@ void FakeNetwork::DeliverRequestLocked(std::uint16_t port, Ipv4Address destinati
                 break;
         }
         for (int copy = 0; copy < copies; ++copy) {
+            if (LostLocked(m_replyLoss)) {
+                continue;
+            }
             const std::int64_t arrival = m_now + script.delayMicros + copy * script.repeatGapMicros;
             QueueLocked(port, Datagram{arrival, 0, printer.address, reply});
         }

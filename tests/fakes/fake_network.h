@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string_view>
 #include <vector>
 
@@ -152,6 +153,15 @@ class FakeNetwork : public Network {
     // What LocalSubnets() gives; until set, LocalAddress() with a /24 mask (none without one).
     void SetLocalSubnets(std::vector<Ipv4Subnet> subnets);
 
+    // --- Routers and loss ---
+    // Routers that drop directed broadcasts, as routers do by default: such a broadcast then
+    // reaches only printers whose subnet (address and prefixLength) is one of LocalSubnets();
+    // unicast still reaches every printer.
+    void SetRoutersDropDirectedBroadcasts(bool drop);
+    // Each request as it reaches a printer, and each reply, is lost with these probabilities,
+    // drawn from a generator seeded with `seed`, so a run repeats exactly.
+    void SetLoss(double requestLoss, double replyLoss, std::uint32_t seed);
+
     // --- Failure switches ---
     void SetOpenFails(bool fails);
     // The first `count` sends succeed, every later one fails; a negative count never fails.
@@ -171,6 +181,7 @@ class FakeNetwork : public Network {
     std::vector<ReceiveRecord> Receives();
     int OpenedSocketCount();
     int OpenSocketCount();  // opened and not yet closed
+    int MostSocketsOpen();  // the most open at one time
     // The port of the socket opened as number `ordinal`, 0 when there is none.
     std::uint16_t PortOfSocket(int ordinal);
     bool IsShutDown();
@@ -217,6 +228,9 @@ class FakeNetwork : public Network {
     void QueueLocked(std::uint16_t port, Datagram datagram);
     void DeliverRequestLocked(std::uint16_t port, Ipv4Address destination,
                               const std::vector<std::uint8_t>& request);
+    std::vector<Ipv4Subnet> LocalSubnetsLocked() const;
+    bool ReachesLocked(const FakePrinter& printer, Ipv4Address destination, std::uint8_t kind);
+    bool LostLocked(double probability);
 
     std::mutex m_mutex;
     std::condition_variable m_holdChanged;
@@ -235,6 +249,11 @@ class FakeNetwork : public Network {
     bool m_shutDown = false;
     std::optional<Ipv4Address> m_localAddress = 0xC6336402u;  // 198.51.100.2
     std::optional<std::vector<Ipv4Subnet>> m_localSubnets;
+    bool m_routersDropBroadcasts = false;
+    double m_requestLoss = 0;
+    double m_replyLoss = 0;
+    std::mt19937 m_lossDraws;
+    int m_mostOpen = 0;
     bool m_openFails = false;
     int m_sendsBeforeFailure = -1;
     int m_waitsToFail = 0;

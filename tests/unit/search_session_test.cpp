@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <system_error>
 
@@ -82,6 +83,61 @@ TEST_F(SearchSessionTest, AfterCloseNoSearchReachesTheNetwork) {
     ASSERT_EQ(observer.Outcomes().size(), 1u);
     EXPECT_EQ(observer.Outcomes()[0].end, SearchEnd::NoSocket);
     EXPECT_TRUE(h.network.Sends().empty());
+}
+
+TEST_F(SearchSessionTest, TheThoroughSettingSelectsTheThoroughSearch) {
+    h.WriteSettingsText(
+        "[BroadCast]\nStatus=Enabled\n[SearchSpecifiedAddress]\nStatus=Disabled\n"
+        "[TimeOut]\nTimeVal=3\n[Search]\nThorough=Enabled\n");
+    const SearchStart start = session.Start();
+    EXPECT_TRUE(start.thorough);
+    session.Wait();
+    // The repeated discovery request marks the thorough search.
+    EXPECT_EQ(h.network.Sends().front().bytes, RequestBytes(1, 0));
+    EXPECT_GT(h.network.Sends().size(), 3u);
+    ASSERT_EQ(observer.Outcomes().size(), 1u);
+    EXPECT_TRUE(observer.Outcomes()[0].thorough);
+}
+
+TEST_F(SearchSessionTest, TargetsAreSearchedExactlyWithoutTheSettingsFile) {
+    SearchOptions options;
+    options.timeoutSeconds = 2;
+    // More than the settings file's 20 pairs, in the order given; no local /24 first.
+    for (Ipv4Address n = 30; n > 0; --n) {
+        options.targets.push_back({0x0A010200u + n, 0xFFFFFFFFu});
+    }
+    const SearchStart start = session.Start(options);
+    EXPECT_EQ(start.mode, SearchMode::Specified);
+    EXPECT_FALSE(start.thorough);
+    session.Wait();
+    const auto sends = h.network.Sends();
+    std::vector<Ipv4Address> destinations;
+    for (const auto& send : sends) {
+        if (send.bytes[0] == 1) {
+            destinations.push_back(send.destination);
+        }
+    }
+    ASSERT_EQ(destinations.size(), 30u);
+    EXPECT_EQ(destinations.front(), 0x0A01021Eu);
+    EXPECT_EQ(destinations.back(), 0x0A010201u);
+    EXPECT_EQ(h.list.ColumnTexts(0), std::vector<std::string>{"10.1.2.3"});
+    ASSERT_EQ(observer.Outcomes().size(), 1u);
+    EXPECT_EQ(observer.Outcomes()[0].timeoutSeconds, 2);
+    EXPECT_FALSE(std::filesystem::exists(h.directory.Path() / "QarvVindle.ini"));
+}
+
+TEST_F(SearchSessionTest, StopEndsASweepWithinATenthOfASecond) {
+    h.network.SetHold(true);
+    SearchOptions options;
+    options.thorough = true;
+    options.targets = {{0x0A090000u, 0xFFFF0000u}};
+    ASSERT_TRUE(session.Start(options).thorough);
+    ASSERT_TRUE(h.network.WaitUntilBlocked(5s));
+    const auto stopAt = std::chrono::steady_clock::now();
+    session.Stop();
+    EXPECT_TRUE(session.WaitFor(5s));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopAt, 100ms);
+    EXPECT_LT(h.network.Sends().size(), 100u);
 }
 
 TEST(SearchSessionThreadTest, AThreadThatCannotStartIsReportedAndLeavesNothingRunning) {

@@ -292,6 +292,27 @@ TEST_F(SpecifiedSearchTest, FailedSendEndsTheDestinationLoop) {
     ASSERT_EQ(sends.size(), 2u);
     EXPECT_FALSE(sends[1].accepted);
     EXPECT_EQ(h.requests.pendingSends, 1);  // the failed send was not given back
+    EXPECT_EQ(
+        outcome.unsentDestinations,
+        (std::vector<UnsentDestination>{{"10.1.0.0/255.255.0.0", FakeNetwork::kSendFailureText}}));
+    EXPECT_EQ(outcome.destinationsNotTried, 1);
+}
+
+TEST_F(SpecifiedSearchTest, SaysWhichSubnetsARouterHidesAndWhichPrintersStayedSilent) {
+    h.network.SetRoutersDropDirectedBroadcasts(true);
+    h.WriteSpecifiedSettings(6, {"203.0.113.0", "192.168.1.0", "10.1.2.3"},
+                             {"255.255.255.0", "255.255.255.0", "255.255.255.255"});
+    Printer("203.0.113.40");
+    Printer("192.168.1.40").serialNo.behaviour = ReplyBehaviour::Silent;
+    const SearchOutcome outcome = Run();
+    // Still one request per destination.
+    EXPECT_EQ(DiscoveryDestinations(),
+              (Texts{"192.168.1.255", "203.0.113.255", "192.168.1.255", "10.1.2.3"}));
+    EXPECT_EQ(h.list.ItemCount(), 0);
+    EXPECT_EQ(outcome.unattachedSubnets, Texts{"203.0.113.0/255.255.255.0"});
+    // Probed twice (its subnet is searched twice), named once.
+    EXPECT_EQ(outcome.silentPrinters, Texts{"192.168.1.40"});
+    EXPECT_FALSE(outcome.thorough);
 }
 
 TEST_F(SpecifiedSearchTest, MalformedPairsAreSkippedNeverSentToBroadcast) {
