@@ -119,6 +119,11 @@ TEST(TimingNetworkTest, FloorAddsQuietPeriodRoundTripsTimeoutsAndOneMedianTrip) 
 
     const ProtocolFloor empty = ComputeProtocolFloor(TimingNetwork::Summary{}, 6s);
     EXPECT_EQ(empty.total, Clock::duration(6s));
+
+    // Parallel probes overlap the search's waits: its repeats, one round trip and the quiet period.
+    summary.firstSearchSend = Clock::time_point(1s);
+    summary.lastSearchSend = Clock::time_point(1s + 600ms);
+    EXPECT_EQ(ComputeProtocolFloor(summary, 6s, true).total, Clock::duration(600ms + 2ms + 6s));
 }
 
 // The reply-handling benchmark must time the path of a complete device, not a failure path.

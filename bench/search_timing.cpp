@@ -2,7 +2,7 @@
 // learns of the end, with every detail probe's round trip noted so the protocol's own waits can be
 // set apart. Run it inside scripts/lan-sandbox, next to qarv-printer-sim. Prints one JSON object.
 //
-//   bench-search [--list window|memory] [--timeout SECONDS]
+//   bench-search [--list window|memory] [--timeout SECONDS] [--thorough]
 //
 // "window" drives the real main window (offscreen unless QT_QPA_PLATFORM says otherwise), from
 // the click on "Retrieve" to "Retrieve" enabled again: the window's search session places rows in
@@ -43,6 +43,7 @@ constexpr int kSettleMs = 300;
 struct Options {
     bool window = true;
     int timeoutSeconds = 6;
+    bool thorough = false;
 };
 
 // A time the GUI thread went without handling an event, and the CPU time it used meanwhile (as
@@ -188,6 +189,8 @@ bool ParseArguments(int argc, char** argv, Options& options) {
                 return false;
             }
             options.window = value == "window";
+        } else if (argument == "--thorough") {
+            options.thorough = true;
         } else if (argument == "--timeout" && i + 1 < argc) {
             options.timeoutSeconds = std::atoi(argv[++i]);
             if (options.timeoutSeconds < 1 || options.timeoutSeconds > 120) {
@@ -200,8 +203,9 @@ bool ParseArguments(int argc, char** argv, Options& options) {
     return true;
 }
 
-// A fresh working directory holding a settings file that selects the broadcast search.
-std::filesystem::path EnterSettingsDirectory(int timeoutSeconds) {
+// A fresh working directory holding a settings file that selects the broadcast search, thorough
+// or not.
+std::filesystem::path EnterSettingsDirectory(const Options& options) {
     std::string pattern = (std::filesystem::temp_directory_path() / "vindle-bench-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         std::perror("bench-search: mkdtemp");
@@ -210,7 +214,8 @@ std::filesystem::path EnterSettingsDirectory(int timeoutSeconds) {
     std::filesystem::current_path(pattern);
     std::ofstream("QarvVindle.ini")
         << "[BroadCast]\nStatus=Enabled\n[SearchSpecifiedAddress]\nStatus=Disabled\n"
-        << "[TimeOut]\nTimeVal=" << timeoutSeconds << "\n";
+        << "[TimeOut]\nTimeVal=" << options.timeoutSeconds << "\n"
+        << (options.thorough ? "[Search]\nThorough=Enabled\n" : "");
     return pattern;
 }
 
@@ -219,14 +224,15 @@ std::filesystem::path EnterSettingsDirectory(int timeoutSeconds) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseArguments(argc, argv, options)) {
-        std::fprintf(stderr, "usage: bench-search [--list window|memory] [--timeout 1-120]\n");
+        std::fprintf(stderr,
+                     "usage: bench-search [--list window|memory] [--timeout 1-120] [--thorough]\n");
         return 2;
     }
     if (getenv("QT_QPA_PLATFORM") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     QApplication application(argc, argv);
-    const std::filesystem::path directory = EnterSettingsDirectory(options.timeoutSeconds);
+    const std::filesystem::path directory = EnterSettingsDirectory(options);
 
     vindle::PosixNetwork posixNetwork;
     vindle::TimingNetwork network(posixNetwork);
@@ -236,8 +242,8 @@ int main(int argc, char** argv) {
     std::filesystem::current_path(directory.parent_path());
     std::filesystem::remove_all(directory);
 
-    const vindle::ProtocolFloor floor =
-        vindle::ComputeProtocolFloor(summary, std::chrono::seconds(options.timeoutSeconds));
+    const vindle::ProtocolFloor floor = vindle::ComputeProtocolFloor(
+        summary, std::chrono::seconds(options.timeoutSeconds), options.thorough);
     // The GUI thread's busy part: until the last reply was read and the last row was shown; the
     // quiet wait after it gives the GUI thread nothing to do.
     const Clock::time_point busyEnd = std::max(summary.lastSearchReply, outcome.lastRowShown);

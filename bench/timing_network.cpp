@@ -37,13 +37,30 @@ class TimingSocket : public UdpSocket {
                 std::size_t size) override {
         m_lastSend = TimingNetwork::Clock::now();
         m_awaitingAnswer = true;
+        if (m_isSearchSocket) {
+            std::lock_guard lock(m_network.m_mutex);
+            TimingNetwork::Summary& summary = m_network.m_summary;
+            if (summary.firstSearchSend == TimingNetwork::Clock::time_point{}) {
+                summary.firstSearchSend = m_lastSend;
+            }
+            summary.lastSearchSend = m_lastSend;
+        }
         return m_inner->SendTo(address, port, data, size);
     }
 
     int WaitReadable(WaitTime limit) override {
         const auto start = TimingNetwork::Clock::now();
         const int result = m_inner->WaitReadable(limit);
-        const auto end = TimingNetwork::Clock::now();
+        NoteWait(result, start, TimingNetwork::Clock::now());
+        return result;
+    }
+
+    UdpSocket& Inner() { return *m_inner; }
+    bool IsSearchSocket() const { return m_isSearchSocket; }
+
+    // A wait of this socket from `start` to `end` ended with `result`.
+    void NoteWait(int result, TimingNetwork::Clock::time_point start,
+                  TimingNetwork::Clock::time_point end) {
         std::lock_guard lock(m_network.m_mutex);
         TimingNetwork::Summary& summary = m_network.m_summary;
         if (m_isSearchSocket) {
@@ -60,7 +77,6 @@ class TimingSocket : public UdpSocket {
             }
             m_awaitingAnswer = false;
         }
-        return result;
     }
 
     int ReceiveFrom(std::uint8_t* buffer, std::size_t capacity, Ipv4Address& sender) override {
@@ -95,13 +111,37 @@ std::unique_ptr<UdpSocket> TimingNetwork::OpenUdpSocket() {
     return std::make_unique<TimingSocket>(*this, std::move(inner));
 }
 
+int TimingNetwork::WaitAnyReadable(const std::vector<UdpSocket*>& sockets, WaitTime limit,
+                                   std::size_t& readyIndex) {
+    std::vector<TimingSocket*> timed;
+    std::vector<UdpSocket*> inner;
+    for (UdpSocket* socket : sockets) {
+        timed.push_back(static_cast<TimingSocket*>(socket));
+        inner.push_back(&timed.back()->Inner());
+    }
+    const auto start = Clock::now();
+    const int result = Inner().WaitAnyReadable(inner, limit, readyIndex);
+    const auto end = Clock::now();
+    if (result > 0) {
+        timed[readyIndex]->NoteWait(result, start, end);
+    } else if (result == 0) {
+        for (TimingSocket* socket : timed) {
+            if (socket->IsSearchSocket()) {
+                socket->NoteWait(result, start, end);
+            }
+        }
+    }
+    return result;
+}
+
 TimingNetwork::Summary TimingNetwork::Collect() {
     std::lock_guard lock(m_mutex);
     return m_summary;
 }
 
 ProtocolFloor ComputeProtocolFloor(const TimingNetwork::Summary& summary,
-                                   TimingNetwork::Clock::duration quietPeriod) {
+                                   TimingNetwork::Clock::duration quietPeriod,
+                                   bool probesInParallel) {
     ProtocolFloor floor;
     std::vector<TimingNetwork::Clock::duration> trips = summary.probeRoundTrips;
     for (const TimingNetwork::Clock::duration trip : trips) {
@@ -110,6 +150,11 @@ ProtocolFloor ComputeProtocolFloor(const TimingNetwork::Summary& summary,
     if (!trips.empty()) {
         std::nth_element(trips.begin(), trips.begin() + trips.size() / 2, trips.end());
         floor.medianRoundTrip = trips[trips.size() / 2];
+    }
+    if (probesInParallel) {
+        floor.total =
+            summary.lastSearchSend - summary.firstSearchSend + floor.medianRoundTrip + quietPeriod;
+        return floor;
     }
     floor.total =
         quietPeriod + floor.roundTripSum + summary.probeTimeoutTotal + floor.medianRoundTrip;

@@ -129,8 +129,8 @@ class LinkedLanTest(unittest.TestCase):
                       self.read("gui.err"))
         self.assertEqual(self.read("scan.status").strip(), "4")
         self.assertEqual(self.read("scan.json"), "")
-        self.assertIn("no request could be sent (Network is unreachable); interfaces tried: none",
-                      self.read("scan.err"))
+        self.assertIn("the network cannot be used: The search request could not be sent: "
+                      "Network is unreachable", self.read("scan.err"))
         self.assertEqual(self.probes(1), [])
 
 

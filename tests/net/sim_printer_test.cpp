@@ -37,7 +37,7 @@ TEST(SimPrinterConfigTest, ReadsAddressesPrefixesTextsAndMisbehaviours) {
         "# comment line\n"
         "\n"
         "198.51.100.10 model=\"QV 2200 # Pro\" serial=ABCDEFGHIJK mac=02:1A:2b:0c:4d:5e\n"
-        "  203.0.113.7/28\tdelay=250 silent=2,3 twice=1   # trailing comment\r\n"
+        "  203.0.113.7/28\tdelay=250 detail-delay=500 silent=2,3 twice=1   # trailing comment\r\n"
         "198.18.0.30/15 serial=\"\" wrong-head=1 short=2 oversize=3 extra=00112233445566778899");
     ASSERT_EQ(printers.size(), 3u);
 
@@ -49,6 +49,7 @@ TEST(SimPrinterConfigTest, ReadsAddressesPrefixesTextsAndMisbehaviours) {
 
     EXPECT_EQ(printers[1].prefixLength, 28);
     EXPECT_EQ(printers[1].discoveryDelayMs, 250);
+    EXPECT_EQ(printers[1].detailDelayMs, 500);
     EXPECT_EQ(printers[1].AnswerFor(1), Answer::kNormal);
     EXPECT_EQ(printers[1].AnswerFor(2), Answer::kSilent);
     EXPECT_EQ(printers[1].AnswerFor(3), Answer::kSilent);
@@ -79,7 +80,7 @@ TEST(SimPrinterConfigTest, RefusesFaultsNamingTheLine) {
           "198.51.100.10 silent=4", "198.51.100.10 silent=", "198.51.100.10 x",
           "198.51.100.10 mac=02:00:00:00:00", "198.51.100.10 mac=02:00:00:00:00:0g",
           "198.51.100.10 mac=02:00:00:00:00:00:00", "198.51.100.10 delay=-1",
-          "198.51.100.10 extra=00", "# only comments\n", ""}) {
+          "198.51.100.10 detail-delay=600001", "198.51.100.10 extra=00", "# only comments\n", ""}) {
         ErrorOf(bad);
     }
 }

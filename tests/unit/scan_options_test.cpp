@@ -21,6 +21,21 @@ TEST(ScanOptionsTest, FormatTakesEitherSpellingAndAnyCase) {
     EXPECT_EQ(Parse({"--format=table"}).action, ScanOptions::Action::Search);
 }
 
+TEST(ScanOptionsTest, TargetsTimeoutAndThorough) {
+    const ScanOptions options = Parse({"203.0.113.0/24", "--thorough", "198.18.0.0/255.254.0.0",
+                                       "198.18.0.7", "--timeout=3", "0.0.0.0/0"});
+    ASSERT_EQ(options.action, ScanOptions::Action::Search);
+    EXPECT_TRUE(options.search.thorough);
+    EXPECT_EQ(options.search.timeoutSeconds, 3);
+    EXPECT_EQ(options.search.targets, (std::vector<SearchTarget>{{0xCB007100u, 0xFFFFFF00u},
+                                                                 {0xC6120000u, 0xFFFE0000u},
+                                                                 {0xC6120007u, 0xFFFFFFFFu},
+                                                                 {0u, 0u}}));
+    EXPECT_EQ(Parse({"--timeout", "999"}).search.timeoutSeconds, 999);
+    EXPECT_FALSE(Parse({}).search.thorough);
+    EXPECT_FALSE(Parse({}).search.timeoutSeconds.has_value());
+}
+
 TEST(ScanOptionsTest, RefusalsSayWhatIsWrong) {
     const struct {
         std::initializer_list<const char*> arguments;
@@ -31,6 +46,17 @@ TEST(ScanOptionsTest, RefusalsSayWhatIsWrong) {
         {{"--format", "csv", "--format=csv"}, "--format may be given only once"},
         {{"--format", "xml"}, "--format takes table, csv or json, not 'xml'"},
         {{"--formats"}, "unknown argument '--formats'"},
+        {{"--timeout"}, "--timeout needs a value: seconds from 1 to 999"},
+        {{"--timeout", "0"}, "--timeout takes seconds from 1 to 999, not '0'"},
+        {{"--timeout=1000"}, "--timeout takes seconds from 1 to 999, not '1000'"},
+        {{"--timeout", "2.5"}, "--timeout takes seconds from 1 to 999, not '2.5'"},
+        {{"--timeout=3", "--timeout=3"}, "--timeout may be given only once"},
+        {{"printer.local"}, "'printer.local' in target 'printer.local' is not an IPv4 address"},
+        {{"203.0.113.0/33"}, "'33' in target '203.0.113.0/33' is not a prefix length from 0 to 32"},
+        {{"203.0.113.0/"}, "'' in target '203.0.113.0/' is not a prefix length from 0 to 32"},
+        {{"10.0.0.0/255.0.255.0"},
+         "'255.0.255.0' in target '10.0.0.0/255.0.255.0' is not a contiguous subnet mask"},
+        {{"10.0.0.0/255.0"}, "'255.0' in target '10.0.0.0/255.0' is not a subnet mask"},
     };
     for (const auto& c : cases) {
         const ScanOptions options = Parse(c.arguments);

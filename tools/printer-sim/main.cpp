@@ -57,6 +57,8 @@ whole subnet; PREFIX defaults to 24. Keys:
   mac=XX:XX:XX:XX:XX:XX   MAC address (default generated)
   extra=HEX          the 10 further bytes of the kind-3 reply (20 hex digits)
   delay=MS           answer kind 1 after MS milliseconds
+  detail-delay=MS    answer kinds 2 and 3 after MS milliseconds (a printer
+                     waking from sleep)
   silent=KINDS       do not answer these kinds, e.g. silent=3 or silent=2,3
   wrong-head=KINDS   answer with a changed sequence byte
   oversize=KINDS     answer with a datagram longer than the kind's reply size

@@ -196,10 +196,11 @@ std::string ApplySetting(SimPrinter& printer, std::string_view word) {
     if (key == "extra") {
         return ParseHexBytes(value, printer.extra) ? "" : "extra needs ten hex bytes";
     }
-    if (key == "delay") {
-        return ParseNumber(value, 0, 600'000, printer.discoveryDelayMs)
+    if (key == "delay" || key == "detail-delay") {
+        int& delay = key == "delay" ? printer.discoveryDelayMs : printer.detailDelayMs;
+        return ParseNumber(value, 0, 600'000, delay)
                    ? ""
-                   : "delay needs milliseconds from 0 to 600000";
+                   : std::string(key) + " needs milliseconds from 0 to 600000";
     }
     const bool twice = key == "twice";
     Answer answer = Answer::kNormal;

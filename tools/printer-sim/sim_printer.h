@@ -35,8 +35,9 @@ struct SimPrinter {
     std::array<std::uint8_t, kMacSize> mac{};
     // Kind-3 reply bytes 10 to 19.
     std::array<std::uint8_t, kExtraSize> extra{};
-    // Milliseconds before a kind-1 reply goes out.
+    // Milliseconds before a kind-1 reply goes out, and before a kind-2 or kind-3 reply does.
     int discoveryDelayMs = 0;
+    int detailDelayMs = 0;
     // Index 0 is kind 1.
     std::array<Answer, kRequestKinds> answers{Answer::kNormal, Answer::kNormal, Answer::kNormal};
     std::array<bool, kRequestKinds> answerTwice{};

@@ -283,9 +283,8 @@ class Server {
                 Log("  %s stays silent\n", FormatIpv4(printer.address).c_str());
                 continue;
             }
-            const auto delay = request->kind == 1
-                                   ? std::chrono::milliseconds(printer.discoveryDelayMs)
-                                   : std::chrono::milliseconds(0);
+            const auto delay = std::chrono::milliseconds(
+                request->kind == 1 ? printer.discoveryDelayMs : printer.detailDelayMs);
             const int copies = printer.TwiceFor(request->kind) ? 2 : 1;
             for (int copy = 0; copy < copies; ++copy) {
                 Schedule(PendingReply{now + delay, printer.address, from, reply});

@@ -1,5 +1,6 @@
-// qarv-vindle-scan: one search from the command line, with the settings file of the current
-// working directory, printing the devices in the order the main window would list them.
+// qarv-vindle-scan: one search from the command line, of the targets given or with the settings
+// file of the current working directory, printing the devices in the order the main window would
+// list them.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -12,11 +13,12 @@
 #include "discovery/device_list_rules.h"
 #include "discovery/device_row_format.h"
 #include "discovery/search_session.h"
+#include "discovery/search_status_text.h"
 #include "platform/console.h"
 #include "platform/memory_list_view.h"
 #include "platform/system_network.h"
 #include "settings/settings_file.h"
-#include "tools/scan/observed_network.h"
+#include "tools/scan/scan_observer.h"
 #include "tools/scan/scan_options.h"
 #include "vindle_version.h"
 
@@ -33,25 +35,39 @@ constexpr int kExitOutputFailed = 6;
 constexpr int kExitInterrupted = 130;
 
 constexpr char kUsage[] =
-    "Usage: qarv-vindle-scan [--format table|csv|json]\n"
+    "Usage: qarv-vindle-scan [--thorough] [--timeout SECONDS] [--format table|csv|json]\n"
+    "                        [TARGET...]\n"
     "\n"
-    "Searches the local network for printers once, with the settings of QarvVindle.ini in the\n"
-    "current working directory (created with its defaults when missing), and prints the devices\n"
-    "found: IP address, MAC address, model number and serial number.\n"
+    "Searches for printers once and prints the devices found: IP address, MAC address,\n"
+    "model number and serial number.\n"
     "\n"
-    "  --format table  aligned columns (default)\n"
-    "  --format csv    comma-separated values with a header row\n"
-    "  --format json   an array of objects with the keys ip, mac, model and serial\n"
-    "                  (also --format=VALUE; the value in any case)\n"
-    "  --help          show this text\n"
-    "  --version       show the version\n"
+    "Without TARGET it runs the search that QarvVindle.ini in the current working directory\n"
+    "selects (the file is created with its defaults when missing). With TARGETs it searches\n"
+    "them, in the order given, and neither reads nor creates the settings file:\n"
+    "  ADDRESS          one address, such as 203.0.113.40\n"
+    "  ADDRESS/PREFIX   a subnet, such as 203.0.113.0/24 (prefix 0 to 32)\n"
+    "  ADDRESS/MASK     a subnet, such as 203.0.113.0/255.255.255.0 (a contiguous mask)\n"
     "\n"
-    "Ctrl+C ends the search early and prints the printers found so far.\n"
+    "  --thorough         the thorough search, whatever [Search] Thorough says: requests\n"
+    "                     repeated against loss, a subnet behind a router asked address by\n"
+    "                     address (up to a /16), printers asked for their details in parallel\n"
+    "  --timeout SECONDS  wait up to SECONDS (1 to 999) for each reply instead of the\n"
+    "                     settings file's [TimeOut] TimeVal (6 with TARGETs)\n"
+    "  --format table     aligned columns (default)\n"
+    "  --format csv       comma-separated values with a header row\n"
+    "  --format json      an array of objects with the keys ip, mac, model and serial\n"
+    "                     (also --format=VALUE, --timeout=SECONDS; the format in any case)\n"
+    "  --help             show this text\n"
+    "  --version          show the version\n"
     "\n"
-    "Exit status: 0 after a search (whatever was found), 2 for a usage error, 3 when the\n"
-    "settings select no search mode, 4 when the network cannot be used, 5 when the settings\n"
-    "file cannot be read or created, 6 when the output could not be written, 130 when Ctrl+C\n"
-    "ended the search.\n";
+    "Hints go to standard error: a destination that could not be searched and why, a subnet\n"
+    "that was not swept, and, after a search that was not thorough, printers it may have\n"
+    "missed. Ctrl+C ends the search early and prints the printers found so far.\n"
+    "\n"
+    "Exit status: 0 after a search (whatever was found), 2 for a usage error (the offending\n"
+    "text is named), 3 when the settings select no search mode, 4 when the network cannot be\n"
+    "used, 5 when the settings file cannot be read or created, 6 when the output could not be\n"
+    "written, 130 when Ctrl+C ended the search.\n";
 
 int ReportOutputFailure(const std::string& reason) {
     std::cerr << "qarv-vindle-scan: the output could not be written: " << reason << "\n";
@@ -94,46 +110,38 @@ int main(int argc, char** argv) {
                            std::string(vindle::kVersionText) + "\n");
     }
 
-    const std::unique_ptr<vindle::Network> systemNetwork = vindle::MakeSystemNetwork();
-    vindle::ObservedNetwork network(*systemNetwork);
-    // Ctrl+C is noted instead of ending the program; the loop below then shuts the network
-    // down, the search's waits fail at once and it ends with the rows it has.
+    const std::unique_ptr<vindle::Network> network = vindle::MakeSystemNetwork();
+    // Ctrl+C is noted instead of ending the program; the loop below then stops the session, the
+    // search's waits fail at once and it ends with the rows it has.
     vindle::CatchInterrupts();
 
-    if (const vindle::SettingsStatus status = vindle::EnsureSettingsFile(); !status.Ok()) {
-        return ReportUnusableSettings(status);
+    // With targets the settings file is neither read nor created.
+    if (options.search.targets.empty()) {
+        if (const vindle::SettingsStatus status = vindle::EnsureSettingsFile(); !status.Ok()) {
+            return ReportUnusableSettings(status);
+        }
     }
     vindle::MemoryListView list;
-    vindle::SearchSession session(network, list, nullptr);
-    const vindle::SearchStart start = session.Start();
+    vindle::ScanObserver observer;
+    vindle::SearchSession session(*network, list, &observer);
+    const vindle::SearchStart start = session.Start(options.search);
     if (start.result == vindle::SearchStart::Result::SettingsUnreadable) {
         return ReportUnusableSettings(start.settings);
     }
-    if (start.result == vindle::SearchStart::Result::NoThread) {
-        std::cerr << "qarv-vindle-scan: the search could not be started: no thread is available\n";
-        return kExitNetworkUnusable;
-    }
-    if (start.result == vindle::SearchStart::Result::NoSearchMode) {
-        std::cerr << "qarv-vindle-scan: " << vindle::kSettingsFileName
-                  << " selects no search mode.\n"
-                     "Set [BroadCast] Status=Enabled and [SearchSpecifiedAddress] "
-                     "Status=Disabled for a broadcast search,\n"
-                     "or [BroadCast] Status=Disabled and [SearchSpecifiedAddress] "
-                     "Status=Enabled to search the listed addresses.\n";
-        return kExitNoSearchMode;
+    if (!start.Started()) {
+        std::cerr << "qarv-vindle-scan: " << vindle::StartStatusLine(start).brief << "\n";
+        return start.result == vindle::SearchStart::Result::NoSearchMode ? kExitNoSearchMode
+                                                                         : kExitNetworkUnusable;
     }
 
-    // Progress on a terminal only: printers found and the quiet time that ends the search.
+    // Progress on a terminal only, in the window's words.
     const bool showProgress = vindle::StandardErrorIsTerminal();
     while (!session.WaitFor(std::chrono::milliseconds(200))) {
         if (vindle::InterruptRequested()) {
             session.Stop();
         }
         if (showProgress) {
-            const auto quiet =
-                std::chrono::duration_cast<std::chrono::seconds>(network.SinceLastDatagram());
-            std::fprintf(stderr, "\rSearching: %d printer(s) found, %lld s since the last reply ",
-                         list.ItemCount(), static_cast<long long>(quiet.count()));
+            std::fprintf(stderr, "\r\033[K%s", observer.ProgressText().c_str());
             std::fflush(stderr);
         }
     }
@@ -141,17 +149,26 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "\r\033[K");
     }
 
+    const std::string rows =
+        vindle::FormatRows(options.format, vindle::ReadDeviceRows(list, false));
     if (vindle::InterruptRequested()) {
-        const int status =
-            PrintOrFail(vindle::FormatRows(options.format, vindle::ReadDeviceRows(list, false)));
+        const int status = PrintOrFail(rows);
         std::cerr << "qarv-vindle-scan: interrupted; " << list.ItemCount()
                   << " printer(s) found before the search ended\n";
         return status == kExitSearched ? kExitInterrupted : status;
     }
-    if (network.Unusable()) {
-        std::cerr << "qarv-vindle-scan: the network cannot be used: " << network.UnusableReason()
-                  << "\n";
+    const vindle::SearchOutcome outcome = observer.Outcome();
+    if (outcome.end == vindle::SearchEnd::NotSent || outcome.end == vindle::SearchEnd::NoSocket) {
+        std::cerr << "qarv-vindle-scan: the network cannot be used: "
+                  << vindle::OutcomeStatusText(outcome, session.ElapsedSeconds(), false) << "\n";
         return kExitNetworkUnusable;
     }
-    return PrintOrFail(vindle::FormatRows(options.format, vindle::ReadDeviceRows(list, false)));
+    if (outcome.end == vindle::SearchEnd::NoAddressList) {
+        std::cerr << "qarv-vindle-scan: "
+                  << vindle::OutcomeStatusText(outcome, session.ElapsedSeconds(), false) << "\n";
+    }
+    for (const std::string& hint : vindle::OutcomeHints(outcome)) {
+        std::cerr << "qarv-vindle-scan: " << hint << "\n";
+    }
+    return PrintOrFail(rows);
 }
