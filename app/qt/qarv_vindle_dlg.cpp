@@ -72,9 +72,8 @@ CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, vindle::Settings& setti
     // safely waits for the disk; with no thread to spare it is made at get().
     auto settingsAtStart = std::async(std::launch::async | std::launch::deferred,
                                       [&settings] { return vindle::PrepareSettings(settings); });
-    m_logic = std::make_unique<vindle::MainWindowLogic>(
-        static_cast<vindle::MainWindowView&>(*this), network, settings,
-        [this](WorkerBody body) { return StartWorkerThread(std::move(body)); });
+    m_logic = std::make_unique<vindle::MainWindowLogic>(static_cast<vindle::MainWindowView&>(*this),
+                                                        network, settings);
     BuildMenu();
     BuildControls();
     m_listAdapter = std::make_unique<vindle::QtListView>(m_listDevices);
@@ -194,10 +193,6 @@ void CQarvVindleDlg::BuildControls() {
     setTabOrder(m_btnStop, m_btnBrowse);
     setFixedSize(clientSize.width(), menuHeight + clientSize.height());
     m_btnRetrieve->setFocus();
-}
-
-std::thread CQarvVindleDlg::StartWorkerThread(WorkerBody body) {
-    return std::thread(std::move(body));
 }
 
 QWidget* CQarvVindleDlg::ControlWidget(vindle::MainControl control) const {

@@ -5,7 +5,6 @@
 
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include "discovery/main_window_logic.h"
 #include "platform/main_window_view.h"
@@ -32,8 +31,6 @@ class CQarvVindleDlg : public QDialog, private vindle::MainWindowView {
     Q_OBJECT
 
   public:
-    using WorkerBody = vindle::SearchSession::WorkerBody;
-
     // `network` is where every search opens its sockets and `settings` the file every search and
     // the configuration dialog use; both must outlive the window. The settings file is made when
     // missing (and may move to its fallback folder) while the window is built.
@@ -61,9 +58,6 @@ class CQarvVindleDlg : public QDialog, private vindle::MainWindowView {
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-
-    // Starts the worker thread running `body`; throws std::system_error when no thread starts.
-    virtual std::thread StartWorkerThread(WorkerBody body);
 
   private Q_SLOTS:
     void OnAbout();
