@@ -22,9 +22,10 @@ std::thread StartPlainThread(SearchSession::WorkerBody body) {
 
 }  // namespace
 
-SearchSession::SearchSession(Network& network, ListView& rows, SearchObserver* observer,
-                             ThreadStarter startThread)
-    : m_network(network),
+SearchSession::SearchSession(const Settings& settings, Network& network, ListView& rows,
+                             SearchObserver* observer, ThreadStarter startThread)
+    : m_settings(settings),
+      m_network(network),
       m_rows(rows),
       m_observer(observer),
       m_startThread(startThread ? std::move(startThread) : ThreadStarter(&StartPlainThread)) {}
@@ -41,11 +42,18 @@ SearchStart SearchSession::Start() {
 SearchStart SearchSession::Start(const SearchOptions& options) {
     Wait();
     SearchStart start;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closed) {
+            start.result = SearchStart::Result::Closed;
+            return start;
+        }
+    }
     // Targets make a specified search of their own, without the settings file.
-    start.mode = options.targets.empty() ? ReadSearchMode() : SearchMode::Specified;
+    start.mode = options.targets.empty() ? ReadSearchMode(m_settings) : SearchMode::Specified;
     SearchThreadProc proc = nullptr;
     if (start.mode != SearchMode::Undefined) {
-        start.thorough = options.thorough || (options.targets.empty() && ReadThoroughSearch());
+        start.thorough = options.thorough || (options.targets.empty() && ReadThoroughSearch(m_settings));
     }
     switch (start.mode) {
         case SearchMode::Broadcast:
@@ -55,7 +63,7 @@ SearchStart SearchSession::Start(const SearchOptions& options) {
             proc = start.thorough ? &ThoroughSpecifiedSearchThread : &SpecifiedSearchThread;
             break;
         case SearchMode::Undefined:
-            start.settings = CheckSettingsReadable();
+            start.settings = CheckSettingsReadable(m_settings);
             start.result = start.settings.Ok() ? SearchStart::Result::NoSearchMode
                                                : SearchStart::Result::SettingsUnreadable;
             return start;
@@ -81,6 +89,7 @@ SearchStart SearchSession::Start(const SearchOptions& options) {
     (*context)->requests = &m_requests;
     (*context)->observer = m_observer;
     (*context)->options = options;
+    (*context)->settings = &m_settings;
     try {
         m_worker = m_startThread([this, proc, context] {
             proc(std::move(*context));

@@ -23,6 +23,7 @@ struct SearchStart {
         NoSearchMode,        // the settings file selects no search mode
         SettingsUnreadable,  // the settings file cannot be read; `settings` says why
         NoThread,            // no worker thread could be started
+        Closed,              // the session was closed: its front end is going away
     };
     Result result = Result::Started;
     SearchMode mode = SearchMode::Undefined;
@@ -48,9 +49,9 @@ class SearchSession {
     // Starts a thread running `body`; throws std::system_error when none starts.
     using ThreadStarter = std::function<std::thread(WorkerBody body)>;
 
-    // `network`, `rows` and `observer` (may be null) must outlive the session.
-    SearchSession(Network& network, ListView& rows, SearchObserver* observer,
-                  ThreadStarter startThread = {});
+    // `settings`, `network`, `rows` and `observer` (may be null) must outlive the session.
+    SearchSession(const Settings& settings, Network& network, ListView& rows,
+                  SearchObserver* observer, ThreadStarter startThread = {});
     // Stops a running search and waits for its worker.
     ~SearchSession();
 
@@ -59,7 +60,7 @@ class SearchSession {
 
     // Waits for the previous worker (it has reported its end already), then starts the search
     // the settings file selects ([Search] Thorough read here, like the mode). The observer hears
-    // of a started search only.
+    // of a started search only. After Close() nothing starts.
     SearchStart Start();
     // The same with `options` applied: thorough forced on, a time-out, or an explicit list of
     // targets, with which the settings file is neither read nor created (see SearchOptions).
@@ -90,6 +91,7 @@ class SearchSession {
   private:
     void Join();
 
+    const Settings& m_settings;
     Network& m_network;
     ListView& m_rows;
     SearchObserver* m_observer;

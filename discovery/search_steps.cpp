@@ -34,12 +34,12 @@ int SearchTimeout(const SearchContext& context) {
         return kDefaultTimeoutSeconds;
     }
     int seconds = 0;
-    ReadTimeout(seconds);
+    ReadTimeout(*context.settings, seconds);
     return seconds;
 }
 
 std::string PlacementStatus(const SearchContext& context) {
-    return context.options.targets.empty() ? ReadBroadcastStatus() : std::string("Disabled");
+    return context.options.targets.empty() ? ReadBroadcastStatus(*context.settings) : std::string("Disabled");
 }
 
 bool OpenSearchSocket(SearchContext& context) {

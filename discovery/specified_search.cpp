@@ -116,7 +116,7 @@ int PrepareDestinations(SearchContext& context, std::vector<std::string>& labels
         GetLocalAddressText(*context.network, addresses[0]);
         WriteText(masks[0], kLocalSubnetMask);
         count = 1;
-        if (ReadAddressList(count, addresses, masks, kDestinationCount) == 0) {
+        if (ReadAddressList(*context.settings, count, addresses, masks, kDestinationCount) == 0) {
             return 0;
         }
         count =

@@ -60,8 +60,9 @@ int ParseDialogInt(std::string_view text) {
     return value;
 }
 
-ConsetLogic::ConsetLogic(const ConsetControls& controls, MessageFunction showMessage)
-    : m_controls(controls), m_showMessage(std::move(showMessage)) {}
+ConsetLogic::ConsetLogic(const Settings& settings, const ConsetControls& controls,
+                         MessageFunction showMessage)
+    : m_settings(settings), m_controls(controls), m_showMessage(std::move(showMessage)) {}
 
 void ConsetLogic::LoadSettings() {
     m_controls.address.SetEnabled(false);
@@ -70,25 +71,25 @@ void ConsetLogic::LoadSettings() {
     char addresses[kMaxRows][16] = {};
     char masks[kMaxRows][16] = {};
     int count = 0;
-    switch (ReadSearchMode()) {
+    switch (ReadSearchMode(m_settings)) {
         case SearchMode::Specified:
-            m_unshown = ReadUnshownAddressPairs(kMaxRows);
-            ReadAddressList(count, addresses, masks, kMaxRows);
+            m_unshown = ReadUnshownAddressPairs(m_settings, kMaxRows);
+            ReadAddressList(m_settings, count, addresses, masks, kMaxRows);
             m_controls.searchSpecified.SetChecked(true);
             ApplyCheckBoxRule();
             FillList(addresses, masks, count);
             break;
         case SearchMode::Broadcast:
-            m_unshown = ReadUnshownAddressPairs(kMaxRows);
-            if (ReadAddressList(count, addresses, masks, kMaxRows) == 1) {
+            m_unshown = ReadUnshownAddressPairs(m_settings, kMaxRows);
+            if (ReadAddressList(m_settings, count, addresses, masks, kMaxRows) == 1) {
                 FillList(addresses, masks, count);
             }
             break;
         case SearchMode::Undefined:
             break;
     }
-    m_controls.timeout.SetText(ReadTimeoutText());
-    m_controls.thoroughSearch.SetChecked(ReadThoroughSearch());
+    m_controls.timeout.SetText(ReadTimeoutText(m_settings));
+    m_controls.thoroughSearch.SetChecked(ReadThoroughSearch(m_settings));
 
     if (m_controls.addressList.ItemCount() >= kMaxRows) {
         m_controls.addButton.SetEnabled(false);
@@ -196,12 +197,12 @@ bool ConsetLogic::OnOk() {
         CopyBounded(entries[row].mask, m_controls.addressList.ItemText(row, 1));
     }
     // Every field goes into one document and one commit, so no reader sees half a save.
-    ProfileDocument document(kSettingsFileName);
+    ProfileDocument document(m_settings.Path());
     WriteSettings(document, entries, count, seconds, status, m_unshown);
     WriteThoroughSearch(document, m_controls.thoroughSearch.IsChecked());
     std::string reason;
     if (!document.Commit(&reason)) {
-        m_showMessage(SaveFailedMessage(SettingsFilePath(), reason));
+        m_showMessage(SaveFailedMessage(m_settings.Path(), reason));
         return false;
     }
     return true;

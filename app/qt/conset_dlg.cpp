@@ -14,8 +14,8 @@
 #include <utility>
 
 #include "app/qt/conset_adapters.h"
-#include "app/qt/ip_address_edit.h"
 #include "platform/qt/dialog_units.h"
+#include "platform/qt/ip_address_edit.h"
 #include "platform/qt/qt_control.h"
 #include "platform/qt/qt_list_view.h"
 #include "settings/conset_logic.h"
@@ -35,7 +35,7 @@ CConsetDlg::MessageBoxHook CConsetDlg::SetMessageBoxHook(MessageBoxHook hook) {
     return std::exchange(MessageBoxHookSlot(), std::move(hook));
 }
 
-CConsetDlg::CConsetDlg(QWidget* parent) : QDialog(parent) {
+CConsetDlg::CConsetDlg(const vindle::Settings& settings, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("consetDialog"));
     setWindowTitle(QStringLiteral("Configuration Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -54,6 +54,7 @@ CConsetDlg::CConsetDlg(QWidget* parent) : QDialog(parent) {
     m_timeoutControl = std::make_unique<vindle::QtNumberEdit>(m_timeoutEdit);
     m_thoroughControl = std::make_unique<vindle::QtCheckBox>(m_thoroughSearchCheck);
     m_logic = std::make_unique<vindle::ConsetLogic>(
+        settings,
         vindle::ConsetControls{*m_checkControl, *m_addControl, *m_deleteControl, *m_listView,
                                *m_listControl, *m_addressControl, *m_maskControl, *m_timeoutControl,
                                *m_thoroughControl},

@@ -18,6 +18,7 @@
 #include "platform/memory_list_view.h"
 #include "platform/system_network.h"
 #include "settings/settings_file.h"
+#include "settings/user_settings_folder.h"
 #include "tools/scan/scan_observer.h"
 #include "tools/scan/scan_options.h"
 #include "vindle_version.h"
@@ -81,8 +82,8 @@ int PrintOrFail(const std::string& text) {
 
 int ReportUnusableSettings(const vindle::SettingsStatus& status) {
     std::error_code error;
-    const bool exists = std::filesystem::exists(vindle::kSettingsFileName, error) || error;
-    std::cerr << "qarv-vindle-scan: the settings file " << vindle::SettingsFilePath()
+    const bool exists = std::filesystem::exists(status.file, error) || error;
+    std::cerr << "qarv-vindle-scan: the settings file " << status.file
               << (exists ? " cannot be read: " : " is missing and cannot be created: ")
               << status.Reason() << "\n";
     return kExitSettingsUnreadable;
@@ -115,15 +116,24 @@ int main(int argc, char** argv) {
     // search's waits fail at once and it ends with the rows it has.
     vindle::CatchInterrupts();
 
-    // With targets the settings file is neither read nor created.
+    // The working directory's file first; the user's own when that can be neither opened nor
+    // created. With targets the settings file is neither read nor created.
+    vindle::Settings settings =
+        vindle::Settings::InWorkingDirectory(vindle::FindUserSettingsFolder(false).folder);
     if (options.search.targets.empty()) {
-        if (const vindle::SettingsStatus status = vindle::EnsureSettingsFile(); !status.Ok()) {
-            return ReportUnusableSettings(status);
+        const vindle::SettingsStartup startup = vindle::PrepareSettings(settings);
+        if (!startup.status.Ok()) {
+            return ReportUnusableSettings(startup.status);
+        }
+        if (startup.MovedToUserFolder()) {
+            std::cerr << "qarv-vindle-scan: " << startup.abandoned.file
+                      << " can be neither opened nor created (" << startup.abandoned.Reason()
+                      << "); using " << startup.status.file << "\n";
         }
     }
     vindle::MemoryListView list;
     vindle::ScanObserver observer;
-    vindle::SearchSession session(*network, list, &observer);
+    vindle::SearchSession session(settings, *network, list, &observer);
     const vindle::SearchStart start = session.Start(options.search);
     if (start.result == vindle::SearchStart::Result::SettingsUnreadable) {
         return ReportUnusableSettings(start.settings);
