@@ -2,7 +2,6 @@
 
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -16,7 +15,7 @@
 #include <utility>
 
 #include "app/qt/about_dlg.h"
-#include "app/qt/configuration_command.h"
+#include "app/qt/conset_dlg.h"
 #include "app/qt/device_list_actions.h"
 #include "app/qt/window_icon.h"
 #include "discovery/device_list_rules.h"
@@ -31,27 +30,8 @@ constexpr int kClientWidth = 318;
 constexpr int kClientHeight = 358;
 constexpr int kTitleCellHeight = 32;
 
-// "Times New Roman" (or the closest serif) whose cell, ascent plus descent, is 32 pixels high,
-// as a Windows font of height 32 is: its characters are a little smaller than 32 pixels.
 QString FromSystemText(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QFont TitleFont() {
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setStyleHint(QFont::Serif);
-    font.setWeight(QFont::Normal);
-    // The cell grows in proportion to the size: one measurement gives the size to try, and each
-    // size measured loads a font, so the search downwards is short.
-    font.setPixelSize(kTitleCellHeight);
-    const int cellAtFull = QFontMetrics(font).height();
-    int pixels = cellAtFull > kTitleCellHeight ? kTitleCellHeight * kTitleCellHeight / cellAtFull
-                                               : kTitleCellHeight;
-    font.setPixelSize(pixels);
-    while (pixels > 1 && QFontMetrics(font).height() > kTitleCellHeight) {
-        font.setPixelSize(--pixels);
-    }
-    return font;
 }
 
 }  // namespace
@@ -171,7 +151,9 @@ void CQarvVindleDlg::BuildControls() {
     m_staticTitle->setTextFormat(Qt::PlainText);
     m_staticTitle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_staticTitle->setGeometry(units.ToPixels(3, 3, 258, 22));
-    m_staticTitle->setFont(TitleFont());
+    // "Times New Roman" (or the closest serif) as a Windows font of height 32.
+    m_staticTitle->setFont(vindle::FontOfCellHeight(QStringLiteral("Times New Roman"), QFont::Serif,
+                                                    kTitleCellHeight));
 
     // The free band left of "Browse": the status line, and "Stop" while a search runs.
     m_statusLine = new QLabel(client);
@@ -277,7 +259,8 @@ void CQarvVindleDlg::OnAbout() {
 
 void CQarvVindleDlg::OnConfiguration() {
     // The window reads nothing afterwards: a changed mode or time-out applies at the next search.
-    RunConfigurationDialog(this, m_settings);
+    CConsetDlg dialog(m_settings, this);
+    dialog.exec();
 }
 
 bool CQarvVindleDlg::eventFilter(QObject* watched, QEvent* event) {

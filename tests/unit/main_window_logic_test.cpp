@@ -21,6 +21,10 @@ class FakeMainWindowView : public MainWindowView {
   public:
     void EnableControl(MainControl control, bool enabled) override {
         enabledState[control] = enabled;
+        // As in the toolkits, a disabled control loses the focus.
+        if (!enabled && focus == control) {
+            focus.reset();
+        }
     }
     void ShowControl(MainControl control, bool shown) override { shownState[control] = shown; }
     bool HasFocus(MainControl control) override { return focus == control; }
