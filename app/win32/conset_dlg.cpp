@@ -149,6 +149,6 @@ void CConsetDlg::OnDestroy() {
 void CConsetDlg::ShowMessage(const std::string& text) {
     // The operator errors are ASCII; a failed save names the file and the system's reason in the
     // ANSI code page.
-    MessageBoxW(m_hWnd, vindle::WithCrLf(vindle::AnsiToWide(text)).c_str(), L"Qarv Vindle",
+    MessageBoxW(m_hWnd, vindle::WithCrLf(vindle::Utf8ToWide(text)).c_str(), L"Qarv Vindle",
                 MB_ICONEXCLAMATION | MB_OK);
 }

@@ -24,39 +24,14 @@ constexpr DWORD kJsonFilterIndex = 2;
 // Long paths as the system allows them.
 constexpr std::size_t kPathBufferLength = 32768;
 
-// The row under a screen position, in any column; -1 for none.
-int RowAt(HWND list, POINT screen) {
-    LVHITTESTINFO hit{};
-    hit.pt = screen;
-    ScreenToClient(list, &hit.pt);
-    SendMessageW(list, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
-    return (hit.flags & LVHT_ONITEM) != 0 ? hit.iItem : -1;
-}
-
 }  // namespace
 
 DeviceListActions::DeviceListActions(HWND owner, Win32ListView& list)
-    : m_owner(owner),
-      m_list(list),
-      m_menus(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ROW_MENU))) {}
-
-DeviceListActions::~DeviceListActions() {
-    if (m_menus != nullptr) {
-        DestroyMenu(m_menus);
-    }
-}
+    : m_owner(owner), m_list(list) {}
 
 void DeviceListActions::OpenWebPage(int row) {
     if (row >= 0 && row < m_list.ItemCount()) {
         OpenAddress(m_list.ItemText(row, kIpAddressColumn));
-    }
-}
-
-void DeviceListActions::OpenMenuRow() {
-    if (!m_menuAddress.empty()) {
-        OpenAddress(m_menuAddress);
-    } else {
-        OpenWebPage(m_list.NextSelected(-1));
     }
 }
 
@@ -128,45 +103,9 @@ void DeviceListActions::SaveListAs() {
     const std::string text = FormatRows(target.format, ReadDeviceRows(m_list, false));
     std::string reason;
     if (!ReplaceFileContents(target.path, text, &reason)) {
-        // The path is UTF-8, the system's reason comes in the ANSI code page.
-        ShowWarning(Utf8ToWide(ListSaveFailedMessage(target.path, AnsiToUtf8(reason))));
+        // The path and the system's reason are both UTF-8.
+        ShowWarning(Utf8ToWide(ListSaveFailedMessage(target.path, reason)));
     }
-}
-
-void DeviceListActions::ShowContextMenu(LPARAM position) {
-    POINT point{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
-    int row = -1;
-    if (position == -1) {
-        row = static_cast<int>(
-            SendMessageW(m_list.Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-        if (row < 0 || !m_list.RowState(row).selected) {
-            return;
-        }
-        SendMessageW(m_list.Handle(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
-        RECT rect{};
-        rect.left = LVIR_LABEL;
-        SendMessageW(m_list.Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(&rect));
-        point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-        ClientToScreen(m_list.Handle(), &point);
-    } else {
-        row = RowAt(m_list.Handle(), point);
-        if (row < 0) {
-            return;
-        }
-    }
-    HMENU menu = m_menus != nullptr ? GetSubMenu(m_menus, 0) : nullptr;
-    if (menu == nullptr) {
-        return;
-    }
-    SetMenuDefaultItem(menu, ID_ROW_OPEN_WEB_PAGE, FALSE);
-    m_menuAddress = m_list.ItemText(row, kIpAddressColumn);
-    const UINT command = static_cast<UINT>(TrackPopupMenuEx(
-        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, point.x, point.y, m_owner, nullptr));
-    if (command != 0) {
-        SendMessageW(m_owner, WM_COMMAND, MAKEWPARAM(command, 0), 0);
-    }
-    m_menuAddress.clear();
 }
 
 void DeviceListActions::ShowWarning(const std::wstring& text) {

@@ -14,16 +14,12 @@ namespace vindle {
 class DeviceListActions {
   public:
     DeviceListActions(HWND owner, Win32ListView& list);
-    ~DeviceListActions();
-    DeviceListActions(const DeviceListActions&) = delete;
-    DeviceListActions& operator=(const DeviceListActions&) = delete;
 
     // Opens the web page of `row`: nothing for a row that does not exist or holds no address;
     // when no browser starts, says so and shows the address.
     void OpenWebPage(int row);
-    // The context menu's "Open Web Page": the row the menu was opened on, else the first
-    // selected row.
-    void OpenMenuRow();
+    // Opens the web page of a row's address text.
+    void OpenAddress(const std::string& ipText);
     // The selected rows with a heading line, tab-separated, in the list's order.
     void CopySelectedRows();
     // One column of the selected rows, one line each.
@@ -32,23 +28,12 @@ class DeviceListActions {
     // reported; nothing else changes.
     void SaveListAs();
 
-    // WM_CONTEXTMENU from the list: `position` is the mouse's screen position, or -1 for the
-    // keyboard (the menu key, Shift+F10). The menu belongs to the row under the mouse, or to the
-    // focused row while it is selected; elsewhere no menu opens. A chosen command is sent to the
-    // owner as WM_COMMAND.
-    void ShowContextMenu(LPARAM position);
-
   private:
-    void OpenAddress(const std::string& ipText);
     void CopyText(const std::wstring& text);
     void ShowWarning(const std::wstring& text);
 
     HWND m_owner;
     Win32ListView& m_list;
-    HMENU m_menus;
-    // The address of the row the context menu was opened on: a running search may move or
-    // remove rows while the menu is open.
-    std::string m_menuAddress;
 };
 
 }  // namespace vindle

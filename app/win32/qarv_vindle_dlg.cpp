@@ -7,9 +7,11 @@
 #include "app/win32/conset_dlg.h"
 #include "app/win32/device_list_actions.h"
 #include "app/win32/dialog_object.h"
+#include "app/win32/owned_windows.h"
 #include "app/win32/posted_list_mirror.h"
 #include "app/win32/posted_search_observer.h"
 #include "app/win32/resource.h"
+#include "app/win32/row_menu.h"
 #include "app/win32/win32_controls.h"
 #include "app/win32/win32_list_view.h"
 #include "app/win32/win32_text.h"
@@ -26,11 +28,25 @@ namespace {
 // The title's cell height, in pixels at 96 DPI.
 constexpr int kTitleFontHeight = 32;
 
+// The icon's image closest to `metric`'s size at `dpi`.
+HICON LoadWindowIcon(int metric, UINT dpi) {
+    const int size = GetSystemMetricsForDpi(metric, dpi);
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
+                                         MAKEINTRESOURCEW(IDI_QARV_VINDLE), IMAGE_ICON, size,
+                                         size, LR_DEFAULTCOLOR));
+}
+
+void DestroyIcons(std::initializer_list<HICON> icons) {
+    for (HICON icon : icons) {
+        if (icon != nullptr) {
+            DestroyIcon(icon);
+        }
+    }
+}
+
 }  // namespace
 
-CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network)
-    : m_network(network),
-      m_hWindowIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_QARV_VINDLE))) {}
+CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network) : m_network(network) {}
 
 CQarvVindleDlg::~CQarvVindleDlg() {
     StopSearch();
@@ -39,6 +55,7 @@ CQarvVindleDlg::~CQarvVindleDlg() {
     if (m_titleFont != nullptr) {
         DeleteObject(m_titleFont);
     }
+    DestroyIcons({m_hWindowIcon, m_hSmallIcon});
 }
 
 INT_PTR CQarvVindleDlg::DoModal() {
@@ -59,6 +76,16 @@ INT_PTR CALLBACK CQarvVindleDlg::DialogProc(HWND dialog, UINT message, WPARAM wP
 }
 
 INT_PTR CQarvVindleDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const INT_PTR result = HandleWindowMessage(message, wParam, lParam);
+    // A dialog open over the window when it was asked to close has returned.
+    if (m_closePending && IsWindowEnabled(m_hWnd)) {
+        m_closePending = false;
+        EndDialog(m_hWnd, IDCANCEL);
+    }
+    return result;
+}
+
+INT_PTR CQarvVindleDlg::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog();
@@ -75,8 +102,7 @@ INT_PTR CQarvVindleDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         }
         case WM_CONTEXTMENU:
             if (reinterpret_cast<HWND>(wParam) == m_listDevices) {
-                m_mirror->Sync();
-                m_rowActions->ShowContextMenu(lParam);
+                OnContextMenu(lParam);
                 return TRUE;
             }
             return FALSE;
@@ -100,9 +126,8 @@ INT_PTR CQarvVindleDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         case WM_QUERYDRAGICON:
             return reinterpret_cast<INT_PTR>(m_hWindowIcon);
         case WM_DPICHANGED:
-            // The dialog rescales itself and its template font; the title font is the window's.
-            SetTitleFont();
-            return FALSE;
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return TRUE;
         case WM_CLOSE:
             OnClose();
             return TRUE;
@@ -121,7 +146,7 @@ BOOL CQarvVindleDlg::OnInitDialog() {
     m_staticTitle = GetDlgItem(m_hWnd, IDC_TITLE);
     m_btnStop = GetDlgItem(m_hWnd, IDC_STOP);
     m_statusLine.Attach(GetDlgItem(m_hWnd, IDC_STATUS_LINE));
-    m_escapeFilter.Guard(m_hWnd);
+    m_dpi.Attach(m_hWnd);
 
     const auto settingsProblem = vindle::StartupSettingsProblem(vindle::EnsureSettingsFile());
 
@@ -129,16 +154,18 @@ BOOL CQarvVindleDlg::OnInitDialog() {
     if (GetMenu(m_hWnd) == nullptr) {
         SetMenu(m_hWnd, LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAIN_MENU)));
     }
-    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hWindowIcon));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hWindowIcon));
+    SetIcons();
     SetTitleFont();
 
     const LONG_PTR style = GetWindowLongPtrW(m_listDevices, GWL_STYLE);
     SetWindowLongPtrW(m_listDevices, GWL_STYLE, (style & ~LVS_TYPEMASK) | LVS_REPORT);
+    // A click anywhere on a row selects it, as in Explorer's details view.
+    ListView_SetExtendedListViewStyleEx(m_listDevices, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     for (int column = 0; column < vindle::kDeviceListColumnCount; ++column) {
         vindle::AddReportColumn(m_listDevices, column, vindle::kDeviceListHeadings[column],
-                                vindle::kDeviceListColumnPixels);
+                                m_dpi.Scale(vindle::kDeviceListColumnPixels));
     }
+    m_statusLine.SetDpi(m_dpi.Dpi());
     // The list follows a button, not a label: a screen reader gets its name here.
     vindle::SetAccessibleName(m_listDevices, L"Printers found");
     vindle::SetAccessibleName(m_btnStop, L"Stop the search");
@@ -161,9 +188,32 @@ BOOL CQarvVindleDlg::OnInitDialog() {
     return TRUE;
 }
 
+void CQarvVindleDlg::SetIcons() {
+    const HICON big = m_hWindowIcon;
+    const HICON small = m_hSmallIcon;
+    m_hWindowIcon = LoadWindowIcon(SM_CXICON, m_dpi.Dpi());
+    m_hSmallIcon = LoadWindowIcon(SM_CXSMICON, m_dpi.Dpi());
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hWindowIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
+    DestroyIcons({big, small});
+}
+
+void CQarvVindleDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    const UINT previous = m_dpi.Dpi();
+    m_dpi.Rescale(dpi, suggested, m_staticTitle);
+    SetTitleFont();
+    SetIcons();
+    for (int column = 0; column < vindle::kDeviceListColumnCount; ++column) {
+        const int width = ListView_GetColumnWidth(m_listDevices, column);
+        ListView_SetColumnWidth(m_listDevices, column,
+                                MulDiv(width, static_cast<int>(dpi), static_cast<int>(previous)));
+    }
+    m_statusLine.SetDpi(dpi);
+}
+
 void CQarvVindleDlg::SetTitleFont() {
     const HFONT font =
-        CreateFontW(vindle::ScaledPixels(m_hWnd, kTitleFontHeight), 0, 0, 0, FW_NORMAL, FALSE,
+        CreateFontW(m_dpi.Scale(kTitleFontHeight), 0, 0, 0, FW_NORMAL, FALSE,
                     FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Times New Roman");
     if (font == nullptr) {
@@ -178,7 +228,7 @@ void CQarvVindleDlg::SetTitleFont() {
 
 void CQarvVindleDlg::OnCommand(int id, int code) {
     // Menu commands and clicks both come with code 0 (BN_CLICKED).
-    if (code != BN_CLICKED && id != IDCANCEL) {
+    if (code != BN_CLICKED) {
         return;
     }
     switch (id) {
@@ -203,7 +253,7 @@ void CQarvVindleDlg::OnCommand(int id, int code) {
             break;
         case ID_ROW_OPEN_WEB_PAGE:
             m_mirror->Sync();
-            m_rowActions->OpenMenuRow();
+            m_rowActions->OpenWebPage(m_listView->NextSelected(-1));
             break;
         case ID_ROW_COPY:
             m_mirror->Sync();
@@ -217,12 +267,9 @@ void CQarvVindleDlg::OnCommand(int id, int code) {
             m_mirror->Sync();
             m_rowActions->CopySelectedColumn(vindle::kMacAddressColumn);
             break;
-        case IDCANCEL:
-            // The close box, Alt+F4 and the system menu; Escape never gets here.
-            OnClose();
-            break;
         default:
-            // IDOK (Enter while "Retrieve" is disabled) does nothing.
+            // IDOK is Enter while "Retrieve" is disabled; IDCANCEL is Escape, which never closes
+            // the window (the close box, Alt+F4 and the system menu send WM_CLOSE).
             break;
     }
 }
@@ -324,7 +371,7 @@ void CQarvVindleDlg::ShowSearchRunning(bool running) {
 }
 
 void CQarvVindleDlg::ShowStatus(const vindle::StatusLine& line) {
-    m_statusLine.Show(vindle::AnsiToWide(line.brief), vindle::AnsiToWide(line.full));
+    m_statusLine.Show(vindle::Utf8ToWide(line.brief), vindle::Utf8ToWide(line.full));
 }
 
 void CQarvVindleDlg::OnBrowse() {
@@ -366,9 +413,25 @@ void CQarvVindleDlg::OnConfiguration() {
     configuration.DoModal(m_hWnd);
 }
 
+void CQarvVindleDlg::OnContextMenu(LPARAM position) {
+    m_mirror->Sync();
+    const vindle::RowMenuChoice choice = vindle::TrackRowMenu(m_listDevices, m_hWnd, position);
+    if (choice.command == ID_ROW_OPEN_WEB_PAGE) {
+        m_rowActions->OpenAddress(choice.address);
+    } else if (choice.command != 0) {
+        OnCommand(static_cast<int>(choice.command), BN_CLICKED);
+    }
+}
+
 void CQarvVindleDlg::OnClose() {
     StopSearch();
-    EndDialog(m_hWnd, IDCANCEL);
+    // A dialog open over the window is cancelled first: its modal run returns, then the window
+    // closes (HandleMessage), so no dialog is left without its owner.
+    if (vindle::CancelOwnedWindows(m_hWnd)) {
+        m_closePending = true;
+    } else {
+        EndDialog(m_hWnd, IDCANCEL);
+    }
 }
 
 void CQarvVindleDlg::StopSearch() {
@@ -384,7 +447,6 @@ void CQarvVindleDlg::StopSearch() {
 }
 
 void CQarvVindleDlg::OnDestroy() {
-    m_escapeFilter.Guard(nullptr);
     vindle::ClearAccessibleNames(m_listDevices);
     vindle::ClearAccessibleNames(m_btnStop);
 }

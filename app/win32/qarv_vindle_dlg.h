@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/win32/escape_filter.h"
+#include "app/win32/dialog_dpi.h"
 #include "app/win32/status_line_control.h"
 #include "platform/memory_list_view.h"
 #include "platform/network.h"
@@ -40,6 +40,7 @@ class CQarvVindleDlg {
   private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
     BOOL OnInitDialog();
     void OnCommand(int id, int code);
     // Returns the notification's result, or nothing for notifications left to the dialog.
@@ -52,6 +53,8 @@ class CQarvVindleDlg {
     void OnHeaderItemClick(int column, int button);
     void OnAbout();
     void OnConfiguration();
+    // WM_CONTEXTMENU from the device list.
+    void OnContextMenu(LPARAM position);
     void OnClose();
     void OnDestroy();
     bool OnPaint();
@@ -60,10 +63,14 @@ class CQarvVindleDlg {
     void OnSearchProgressed();
     void OnSearchEnded();
 
+    // The title's font and the icons at the dialog's DPI.
     void SetTitleFont();
+    void SetIcons();
+    // WM_DPICHANGED: the layout, the title, the columns, the tooltip and the icons follow.
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
     // "Retrieve" off, "Stop" shown while a search runs; the reverse when it has ended.
     void ShowSearchRunning(bool running);
-    // The core's status texts come in the ANSI code page.
+    // The core's status texts come in UTF-8.
     void ShowStatus(const vindle::StatusLine& line);
     // Shuts the session down and stops the posts: the window is closing.
     void StopSearch();
@@ -74,8 +81,12 @@ class CQarvVindleDlg {
 
     int m_nSortColumn = -1;
     bool m_bSortAscending = true;
+    // The caption's icons: the large one (also drawn when minimised) and the small one, each
+    // from the image of its own size.
     HICON m_hWindowIcon = nullptr;
+    HICON m_hSmallIcon = nullptr;
     HFONT m_titleFont = nullptr;
+    vindle::DialogDpi m_dpi;
 
     HWND m_hWnd = nullptr;
     HWND m_btnRetrieve = nullptr;
@@ -85,8 +96,9 @@ class CQarvVindleDlg {
     HWND m_btnStop = nullptr;
     vindle::StatusLineControl m_statusLine;
     bool m_searching = false;
+    // WM_CLOSE came while a dialog was open over the window: it closes once that has returned.
+    bool m_closePending = false;
 
-    vindle::EscapeFilter m_escapeFilter;
     // Made with the window; the session (and its worker) ends before the observer and the rows.
     std::unique_ptr<vindle::PostedSearchObserver> m_observer;
     std::unique_ptr<vindle::SearchSession> m_session;

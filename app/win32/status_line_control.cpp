@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "app/win32/window_metrics.h"
 
 namespace vindle {
 namespace {
@@ -31,10 +30,16 @@ void StatusLineControl::Attach(HWND text) {
     if (m_tooltip == nullptr) {
         return;
     }
-    SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0, ScaledPixels(text, kTooltipWidthPixels));
     m_tip = L" ";
     TTTOOLINFOW tool = ToolFor(m_text, m_tip.data());
     SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void StatusLineControl::SetDpi(UINT dpi) {
+    if (m_tooltip != nullptr) {
+        SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0,
+                     MulDiv(kTooltipWidthPixels, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI));
+    }
 }
 
 void StatusLineControl::Show(const std::wstring& text, const std::wstring& details) {

@@ -16,6 +16,8 @@ class StatusLineControl {
 
     // The static text; the tooltip is made for it and destroyed with the dialog.
     void Attach(HWND text);
+    // The tooltip's width follows the dialog's DPI.
+    void SetDpi(UINT dpi);
     // `details`, when not empty, is the tooltip; otherwise the text itself.
     void Show(const std::wstring& text, const std::wstring& details = {});
 
