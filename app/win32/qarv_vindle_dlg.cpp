@@ -32,8 +32,8 @@ constexpr int kTitleFontHeight = 32;
 HICON LoadWindowIcon(int metric, UINT dpi) {
     const int size = GetSystemMetricsForDpi(metric, dpi);
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
-                                         MAKEINTRESOURCEW(IDI_QARV_VINDLE), IMAGE_ICON, size,
-                                         size, LR_DEFAULTCOLOR));
+                                         MAKEINTRESOURCEW(IDI_QARV_VINDLE), IMAGE_ICON, size, size,
+                                         LR_DEFAULTCOLOR));
 }
 
 void DestroyIcons(std::initializer_list<HICON> icons) {
@@ -213,9 +213,9 @@ void CQarvVindleDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
 
 void CQarvVindleDlg::SetTitleFont() {
     const HFONT font =
-        CreateFontW(m_dpi.Scale(kTitleFontHeight), 0, 0, 0, FW_NORMAL, FALSE,
-                    FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                    DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Times New Roman");
+        CreateFontW(m_dpi.Scale(kTitleFontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                    ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                    DEFAULT_PITCH | FF_DONTCARE, L"Times New Roman");
     if (font == nullptr) {
         return;
     }

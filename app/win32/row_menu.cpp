@@ -53,8 +53,9 @@ RowMenuChoice TrackRowMenu(HWND list, HWND owner, LPARAM position) {
     const HMENU menus = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ROW_MENU));
     if (HMENU menu = GetSubMenu(menus, 0)) {
         SetMenuDefaultItem(menu, ID_ROW_OPEN_WEB_PAGE, FALSE);
-        choice.command = static_cast<UINT>(TrackPopupMenuEx(
-            menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, point.x, point.y, owner, nullptr));
+        choice.command =
+            static_cast<UINT>(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                               point.x, point.y, owner, nullptr));
     }
     DestroyMenu(menus);
     return choice;

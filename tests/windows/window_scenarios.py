@@ -107,7 +107,8 @@ def main_window(args):
         extra += ["--config-pair", pair]
     lines, folder = run_driver(
         args, BROADCAST_INI,
-        ["controls", "search", "screenshot", "browse", "sort", "about", "config"], extra)
+        ["controls", "search", "screenshot", "browse", "sort", "row-menu", "dpi", "about",
+         "config"], extra)
     try:
         rows = [line.split("\t")[1:] for line in lines if line.startswith("ROW\t")]
         if rows:
@@ -139,6 +140,10 @@ def main_window(args):
 
 def stop_and_close(args):
     _, folder = run_driver(args, LONG_SEARCH_INI, ["stop", "close-searching"])
+    shutil.rmtree(folder)
+    _, folder = run_driver(args, BROADCAST_INI, ["escape", "close-dialogs"])
+    with open(os.path.join(folder, "QarvVindle.ini")) as f:
+        check(f.read() == BROADCAST_INI, "closing with the configuration dialog open saved nothing")
     shutil.rmtree(folder)
 
 

@@ -44,8 +44,14 @@ std::string CloseWhileSearching(Session& session);
 std::string Screenshot(Session& session);
 std::string AboutBox(Session& session);
 std::string ConfigurationRoundTrip(Session& session);
+std::string RowMenu(Session& session);
+std::string DpiChange(Session& session);
+std::string EscapeKeepsWindow(Session& session);
+std::string CloseWithDialogs(Session& session);
 
 // Writes the window's pixels as seen on the screen to a 24-bit BMP file.
 void CaptureWindow(HWND window, const std::wstring& path);
+// The height in pixels of the dark text a control shows on the screen, 0 for none.
+int InkHeight(HWND window);
 
 }  // namespace vindle

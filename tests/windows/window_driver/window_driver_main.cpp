@@ -4,10 +4,10 @@
 //                 [--screenshot FILE.bmp] [--config-pair ADDRESS/MASK]... [--config-timeout N]
 //                 SCENARIO...
 // Scenarios run in the given order on one start of the program: controls, search, browse, sort,
-// screenshot, about, config, stop, close-searching. Each prints "PASS name: summary" or
-// "FAIL name: reason" (the first failure ends the run); a search prints its rows as
-// "ROW\tip\tmac\tmodel\tserial". At the end the program is closed with WM_CLOSE and must exit 0.
-// Exit status: 0 when everything passed, 1 otherwise, 2 for a bad command line.
+// screenshot, about, config, stop, close-searching, row-menu, dpi, escape, close-dialogs. Each
+// prints "PASS name: summary" or "FAIL name: reason" (the first failure ends the run); a search
+// prints its rows as "ROW\tip\tmac\tmodel\tserial". At the end the program is closed with WM_CLOSE
+// and must exit 0. Exit status: 0 when everything passed, 1 otherwise, 2 for a bad command line.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -37,6 +37,10 @@ const std::map<std::wstring, Scenario> kScenarios = {
     {L"config", ConfigurationRoundTrip},
     {L"stop", StopSearch},
     {L"close-searching", CloseWhileSearching},
+    {L"row-menu", RowMenu},
+    {L"dpi", DpiChange},
+    {L"escape", EscapeKeepsWindow},
+    {L"close-dialogs", CloseWithDialogs},
 };
 
 struct Options {
