@@ -12,13 +12,13 @@ namespace vindle {
 std::filesystem::path UserSettingsFolder(const char* xdgConfigHome, const char* home);
 
 #ifdef _WIN32
-// On Windows: "Qarv Vindle" in the user's roaming application data folder (%APPDATA%). Empty
-// when that is unset, empty or not an absolute folder. A null pointer stands for unset.
-std::filesystem::path AppDataSettingsFolder(const wchar_t* appData);
+// On Windows: "Qarv Vindle" in the user's roaming application data folder as the shell knows it
+// (not from the environment); empty when the shell names none.
+std::filesystem::path AppDataSettingsFolder();
 #endif
 
-// Creates the folder of UserSettingsFolder (AppDataSettingsFolder on Windows; from the
-// environment) when needed and makes it the working directory, where the settings file is kept.
+// Creates the folder of UserSettingsFolder (from the environment; AppDataSettingsFolder on
+// Windows) when needed and makes it the working directory, where the settings file is kept.
 // Returns an error text when that fails (its folder in UTF-8 on Windows); the working directory
 // is then unchanged.
 std::optional<std::string> EnterUserSettingsFolder();
