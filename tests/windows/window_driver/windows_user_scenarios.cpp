@@ -1,6 +1,6 @@
 // Scenarios on what a Windows user meets: real input (SendInput reaches the window on Wine's
-// virtual desktop), a right-click on a row, Escape, a change of the monitor's DPI, and closing
-// the window while dialogs are open over it.
+// virtual desktop), a right-click on a row, Escape, a change of the monitor's DPI, closing the
+// window while dialogs are open over it, and settings kept in the user's folder.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -22,6 +22,8 @@ constexpr int kColumnPixels = 115;
 constexpr int kTooltipPixels = 480;
 // 125 %: the window, moved to the top, still fits the test's 768-pixel-high screen.
 constexpr UINT kChangedDpi = 120;
+constexpr wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
 void SendInputs(std::initializer_list<INPUT> inputs) {
     for (INPUT input : inputs) {
@@ -151,7 +153,75 @@ bool Near(int value, int expected) {
     return std::abs(value - expected) <= 2;
 }
 
+bool Contains(const std::wstring& text, const std::wstring& part) {
+    return text.find(part) != std::wstring::npos;
+}
+
 }  // namespace
+
+AppDataRedirect::AppDataRedirect(const std::wstring& folder) {
+    if (folder.empty()) {
+        return;
+    }
+    Expect(RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                         &m_key) == ERROR_SUCCESS,
+           "the user's shell folders cannot be opened in the registry");
+    wchar_t previous[MAX_PATH] = {};
+    DWORD size = sizeof previous;
+    m_hadValue = RegQueryValueExW(m_key, L"AppData", nullptr, &m_type,
+                                  reinterpret_cast<BYTE*>(previous), &size) == ERROR_SUCCESS;
+    m_previous = previous;
+    SetValue(REG_SZ, folder);
+}
+
+AppDataRedirect::~AppDataRedirect() {
+    if (m_key == nullptr) {
+        return;
+    }
+    if (m_hadValue) {
+        SetValue(m_type, m_previous);
+    } else {
+        RegDeleteValueW(m_key, L"AppData");
+    }
+    RegCloseKey(m_key);
+}
+
+void AppDataRedirect::SetValue(DWORD type, const std::wstring& folder) {
+    RegSetValueExW(m_key, L"AppData", 0, type, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+}
+
+std::string SettingsInUserFolder(Session& session) {
+    const std::wstring& file = session.settingsFile;
+    Expect(!file.empty(), "no --settings-file given");
+    HWND status = Child(session.main, ids::kStatusLine);
+    const std::wstring brief = Text(status);
+    Expect(Contains(brief, file), "the status line does not name " + ToBytes(file) + ": \"" +
+                                      ToBytes(brief) + "\"");
+    Expect(GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES,
+           "the window made no settings file in the user's folder");
+
+    // A settings file that may not be written: the configuration dialog's OK says where it is.
+    Expect(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY) != 0,
+           "the settings file cannot be made read-only");
+    PostMessageW(session.main, WM_COMMAND, MAKEWPARAM(ids::kConfigurationCommand, 0), 0);
+    HWND dialog = session.app.WaitForTopWindow(ids::kConfigurationCaption, 5000, ids::kDialogClass);
+    PostClick(Child(dialog, IDOK));
+    HWND box = nullptr;
+    WaitUntil(5000, [&] { return (box = FindMessageBox(session.app.Id(), dialog)) != nullptr; });
+    const std::wstring message = box != nullptr ? MessageBoxText(box) : L"";
+    if (box != nullptr) {
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    WaitUntil(5000, [&] { return !IsWindow(box); });
+    PostClick(Child(dialog, IDCANCEL));
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    Expect(box != nullptr, "OK on a read-only settings file showed no message");
+    Expect(Contains(message, file), "the message does not name " + ToBytes(file) + ": \"" +
+                                        ToBytes(message) + "\"");
+    return "the status line and the configuration dialog's message name the settings file in "
+           "the user's folder, character for character";
+}
 
 std::string RowMenu(Session& session) {
     HWND list = Child(session.main, ids::kDeviceList);
