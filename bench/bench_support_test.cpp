@@ -136,6 +136,8 @@ TEST(InstantNetworkTest, RepliesAsAPrinterSoTheDeviceIsListedComplete) {
     context.listControl = &list;
     context.network = &network;
     context.requests = &requests;
+    const Settings settings = Settings::InWorkingDirectory();
+    context.settings = &settings;
     std::unique_ptr<InstantNetwork::Socket> ownSocket = network.OpenSearchSocket();
     InstantNetwork::Socket* search = ownSocket.get();
     context.socket = std::move(ownSocket);

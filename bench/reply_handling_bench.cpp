@@ -76,6 +76,8 @@ void BM_AcceptedReply(benchmark::State& state) {
     context.listControl = &list;
     context.network = &network;
     context.requests = &requests;
+    const Settings settings = Settings::InWorkingDirectory();
+    context.settings = &settings;
     std::unique_ptr<InstantNetwork::Socket> ownSocket = network.OpenSearchSocket();
     InstantNetwork::Socket* searchSocket = ownSocket.get();
     context.socket = std::move(ownSocket);
@@ -110,7 +112,7 @@ void BM_ReadBroadcastStatus(benchmark::State& state) {
     ScopedTempDir directory;
     WriteBroadcastSettings(directory);
     for (auto _ : state) {
-        const std::string status = ReadBroadcastStatus();
+        const std::string status = ReadBroadcastStatus(Settings::InWorkingDirectory());
         if (status != "Enabled") {
             state.SkipWithError("the settings file did not read back");
             break;

@@ -113,7 +113,8 @@ class SearchEndWatcher : public QObject {
 };
 
 Outcome SearchInWindow(vindle::Network& network) {
-    CQarvVindleDlg window(network);
+    vindle::Settings settings = vindle::Settings::InWorkingDirectory();
+    CQarvVindleDlg window(network, settings);
     window.show();
     auto* retrieve = window.findChild<QPushButton*>(QStringLiteral("retrieveButton"));
     auto* list = window.findChild<QTreeWidget*>(QStringLiteral("deviceList"));
@@ -168,7 +169,8 @@ Outcome SearchInWindow(vindle::Network& network) {
 // returned).
 Outcome SearchInMemory(vindle::Network& network) {
     vindle::MemoryListView list;
-    vindle::SearchSession session(network, list, nullptr);
+    const vindle::Settings settings = vindle::Settings::InWorkingDirectory();
+    vindle::SearchSession session(settings, network, list, nullptr);
     const Clock::time_point start = Clock::now();
     if (!session.Start().Started()) {
         std::fprintf(stderr, "bench-search: the settings file started no search\n");

@@ -29,7 +29,7 @@ SearchOutcome BroadcastSearchThread(std::unique_ptr<SearchContext> context) {
     outcome.reason = std::move(report.errorText);
 
     int timeoutSeconds = 0;
-    ReadTimeout(timeoutSeconds);
+    ReadTimeout(*context->settings, timeoutSeconds);
     outcome.timeoutSeconds = timeoutSeconds;
     // The old rows stay until the request is out; early replies wait in the socket's queue.
     if (context->listControl->ItemCount() > 0) {

@@ -60,7 +60,7 @@ void GiveBackSlot(SearchContext& context, int index) {
 
 void ProcessAcceptedReply(SearchContext& context, bool inBlock, int blockFirstRow) {
     // Read afresh for every reply: a mode saved during the search applies from the next reply.
-    const std::string status = ReadBroadcastStatus();
+    const std::string status = ReadBroadcastStatus(*context.settings);
     if (IsSlotIndex(context.slotCursor) && ProbeDeviceDetails(context) != 0) {
         // The duplicate check and the placement see the rows as one unchanged whole, even when
         // the list is sorted on another thread meanwhile.

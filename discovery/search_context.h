@@ -26,18 +26,20 @@ constexpr int kDestinationCount = 21;
 using DestinationText = char[16];
 
 struct RequestState;
+class Settings;
 
 // One search: created zero-filled when a search starts, handed to the worker, which owns it until
 // the search ends. It holds what the search owns (slots and counters, socket, destination table)
 // and where it reports: the list and, when given, an observer of its progress and end.
-// `requests` is the program's long-lived request state and `network` where sockets are opened;
-// both outlive the search.
+// `requests` is the program's long-lived request state, `network` where sockets are opened and
+// `settings` the file its values are read from; all three outlive the search.
 struct SearchContext {
     ListView* listControl = nullptr;
     DeviceSlot deviceSlots[kDeviceSlotCount] = {};
     Network* network = nullptr;
     RequestState* requests = nullptr;
     SearchObserver* observer = nullptr;
+    const Settings* settings = nullptr;
 
     // Slots in use, and the slot being processed.
     std::int32_t deviceCount = 0;

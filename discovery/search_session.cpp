@@ -21,9 +21,10 @@ std::thread StartPlainThread(SearchSession::WorkerBody body) {
 
 }  // namespace
 
-SearchSession::SearchSession(Network& network, ListView& rows, SearchObserver* observer,
-                             ThreadStarter startThread)
-    : m_network(network),
+SearchSession::SearchSession(const Settings& settings, Network& network, ListView& rows,
+                             SearchObserver* observer, ThreadStarter startThread)
+    : m_settings(settings),
+      m_network(network),
       m_rows(rows),
       m_observer(observer),
       m_startThread(startThread ? std::move(startThread) : ThreadStarter(&StartPlainThread)) {}
@@ -36,7 +37,14 @@ SearchSession::~SearchSession() {
 SearchStart SearchSession::Start() {
     Wait();
     SearchStart start;
-    start.mode = ReadSearchMode();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closed) {
+            start.result = SearchStart::Result::Closed;
+            return start;
+        }
+    }
+    start.mode = ReadSearchMode(m_settings);
     SearchThreadProc proc = nullptr;
     switch (start.mode) {
         case SearchMode::Broadcast:
@@ -46,7 +54,7 @@ SearchStart SearchSession::Start() {
             proc = &SpecifiedSearchThread;
             break;
         case SearchMode::Undefined:
-            start.settings = CheckSettingsReadable();
+            start.settings = CheckSettingsReadable(m_settings);
             start.result = start.settings.Ok() ? SearchStart::Result::NoSearchMode
                                                : SearchStart::Result::SettingsUnreadable;
             return start;
@@ -71,6 +79,7 @@ SearchStart SearchSession::Start() {
     (*context)->network = &m_network;
     (*context)->requests = &m_requests;
     (*context)->observer = m_observer;
+    (*context)->settings = &m_settings;
     try {
         m_worker = m_startThread([this, proc, context] {
             proc(std::move(*context));

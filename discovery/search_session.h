@@ -22,6 +22,7 @@ struct SearchStart {
         NoSearchMode,        // the settings file selects no search mode
         SettingsUnreadable,  // the settings file cannot be read; `settings` says why
         NoThread,            // no worker thread could be started
+        Closed,              // the session was closed: its front end is going away
     };
     Result result = Result::Started;
     SearchMode mode = SearchMode::Undefined;
@@ -45,9 +46,9 @@ class SearchSession {
     // Starts a thread running `body`; throws std::system_error when none starts.
     using ThreadStarter = std::function<std::thread(WorkerBody body)>;
 
-    // `network`, `rows` and `observer` (may be null) must outlive the session.
-    SearchSession(Network& network, ListView& rows, SearchObserver* observer,
-                  ThreadStarter startThread = {});
+    // `settings`, `network`, `rows` and `observer` (may be null) must outlive the session.
+    SearchSession(const Settings& settings, Network& network, ListView& rows,
+                  SearchObserver* observer, ThreadStarter startThread = {});
     // Stops a running search and waits for its worker.
     ~SearchSession();
 
@@ -55,7 +56,8 @@ class SearchSession {
     SearchSession& operator=(const SearchSession&) = delete;
 
     // Waits for the previous worker (it has reported its end already), then starts the search
-    // the settings file selects. The observer hears of a started search only.
+    // the settings file selects. The observer hears of a started search only. After Close()
+    // nothing starts.
     SearchStart Start();
     // Ends the running search at once; does nothing when none runs. The next Start() opens the
     // network again.
@@ -83,6 +85,7 @@ class SearchSession {
   private:
     void Join();
 
+    const Settings& m_settings;
     Network& m_network;
     ListView& m_rows;
     SearchObserver* m_observer;

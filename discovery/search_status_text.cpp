@@ -76,6 +76,8 @@ StatusLine StartStatusLine(const SearchStart& start) {
                 return *problem;
             }
             return {NoSearchModeStatusText(), ""};
+        case SearchStart::Result::Closed:
+            return {"No search was started: the window is closing", ""};
         case SearchStart::Result::NoThread:
             break;
     }
@@ -88,9 +90,8 @@ std::optional<StatusLine> StartupSettingsProblem(const SettingsStatus& status) {
     }
     return StatusLine{"The settings file can be neither opened nor created (" + status.Reason() +
                           "): searches cannot start",
-                      "The settings file " + SettingsFilePath() +
-                          " can be neither opened nor created:\n" + status.Reason() +
-                          "\nSearches cannot start until it can be read."};
+                      "The settings file " + status.file + " can be neither opened nor created:\n" +
+                          status.Reason() + "\nSearches cannot start until it can be read."};
 }
 
 std::optional<StatusLine> RetrieveSettingsProblem(const SettingsStatus& status) {
@@ -99,7 +100,7 @@ std::optional<StatusLine> RetrieveSettingsProblem(const SettingsStatus& status) 
     }
     return StatusLine{
         "The settings file cannot be read (" + status.Reason() + "): no search was started",
-        "The settings file " + SettingsFilePath() + " cannot be read:\n" + status.Reason() +
+        "The settings file " + status.file + " cannot be read:\n" + status.Reason() +
             "\nNo search was started."};
 }
 

@@ -113,14 +113,14 @@ SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context) {
     WriteText(masks[0], kLocalSubnetMask);
 
     int count = 1;
-    if (ReadAddressList(count, addresses, masks, kDestinationCount) == 0) {
+    if (ReadAddressList(*context->settings, count, addresses, masks, kDestinationCount) == 0) {
         return FinishSearch(std::move(context), Outcome(SearchEnd::NoAddressList));
     }
     count = KeepValidPairs(addresses, masks, count < kDestinationCount ? count : kDestinationCount);
 
     SearchOutcome outcome;
     int timeoutSeconds = 0;
-    ReadTimeout(timeoutSeconds);
+    ReadTimeout(*context->settings, timeoutSeconds);
     outcome.timeoutSeconds = timeoutSeconds;
 
     // The pairs as the operator wrote them, for progress reports.

@@ -59,8 +59,9 @@ int ParseDialogInt(std::string_view text) {
     return value;
 }
 
-ConsetLogic::ConsetLogic(const ConsetControls& controls, MessageFunction showMessage)
-    : m_controls(controls), m_showMessage(std::move(showMessage)) {}
+ConsetLogic::ConsetLogic(const Settings& settings, const ConsetControls& controls,
+                         MessageFunction showMessage)
+    : m_settings(settings), m_controls(controls), m_showMessage(std::move(showMessage)) {}
 
 void ConsetLogic::LoadSettings() {
     m_controls.address.SetEnabled(false);
@@ -69,24 +70,24 @@ void ConsetLogic::LoadSettings() {
     char addresses[kMaxRows][16] = {};
     char masks[kMaxRows][16] = {};
     int count = 0;
-    switch (ReadSearchMode()) {
+    switch (ReadSearchMode(m_settings)) {
         case SearchMode::Specified:
-            m_unshown = ReadUnshownAddressPairs(kMaxRows);
-            ReadAddressList(count, addresses, masks, kMaxRows);
+            m_unshown = ReadUnshownAddressPairs(m_settings, kMaxRows);
+            ReadAddressList(m_settings, count, addresses, masks, kMaxRows);
             m_controls.searchSpecified.SetChecked(true);
             ApplyCheckBoxRule();
             FillList(addresses, masks, count);
             break;
         case SearchMode::Broadcast:
-            m_unshown = ReadUnshownAddressPairs(kMaxRows);
-            if (ReadAddressList(count, addresses, masks, kMaxRows) == 1) {
+            m_unshown = ReadUnshownAddressPairs(m_settings, kMaxRows);
+            if (ReadAddressList(m_settings, count, addresses, masks, kMaxRows) == 1) {
                 FillList(addresses, masks, count);
             }
             break;
         case SearchMode::Undefined:
             break;
     }
-    m_controls.timeout.SetText(ReadTimeoutText());
+    m_controls.timeout.SetText(ReadTimeoutText(m_settings));
 
     if (m_controls.addressList.ItemCount() >= kMaxRows) {
         m_controls.addButton.SetEnabled(false);
@@ -193,9 +194,10 @@ bool ConsetLogic::OnOk() {
         CopyBounded(entries[row].address, m_controls.addressList.ItemText(row, 0));
         CopyBounded(entries[row].mask, m_controls.addressList.ItemText(row, 1));
     }
-    const SettingsStatus saved = WriteSettings(entries, count, seconds, status, m_unshown);
+    const SettingsStatus saved =
+        WriteSettings(m_settings, entries, count, seconds, status, m_unshown);
     if (!saved.Ok()) {
-        m_showMessage(SaveFailedMessage(SettingsFilePath(), saved.Reason()));
+        m_showMessage(SaveFailedMessage(saved.file, saved.Reason()));
         return false;
     }
     return true;

@@ -59,7 +59,9 @@ class ConsetLogic {
   public:
     using MessageFunction = std::function<void(const std::string& text)>;
 
-    ConsetLogic(const ConsetControls& controls, MessageFunction showMessage);
+    // `settings` must outlive the logic.
+    ConsetLogic(const Settings& settings, const ConsetControls& controls,
+                MessageFunction showMessage);
 
     // The dialog's initialisation after its list columns exist: fills the controls from the
     // settings file.
@@ -77,6 +79,7 @@ class ConsetLogic {
     void InsertRow(int position, const std::string& address, const std::string& mask);
     void UpdateAddButton();
 
+    const Settings& m_settings;
     ConsetControls m_controls;
     MessageFunction m_showMessage;
     // The file's list entries the dialog does not show, written back unchanged on a save.

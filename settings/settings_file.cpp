@@ -80,42 +80,36 @@ void WriteStatusPair(ProfileDocument& document, bool specified) {
 
 }  // namespace
 
-std::string SettingsFilePath() {
-    std::error_code error;
-    const std::filesystem::path path = std::filesystem::absolute(kSettingsFileName, error);
-    return error ? std::string(kSettingsFileName) : path.string();
-}
-
-SettingsStatus EnsureSettingsFile() {
+SettingsStatus EnsureSettingsFile(const Settings& settings) {
     // Only a file that is really absent gets the defaults: one that exists but cannot be opened
     // would otherwise be replaced and its settings lost.
     std::error_code error;
-    const std::filesystem::file_type type =
-        std::filesystem::status(kSettingsFileName, error).type();
+    const std::filesystem::file_type type = std::filesystem::status(settings.File(), error).type();
     if (type != std::filesystem::file_type::not_found) {
-        return error ? SettingsStatus{error.message()} : CheckSettingsReadable();
+        return error ? SettingsStatus{error.message(), settings.Path()}
+                     : CheckSettingsReadable(settings);
     }
-    ProfileDocument document(kSettingsFileName);
+    ProfileDocument document(settings.Path());
     document.WriteString(kBroadcastSection, kStatusKey, kEnabled);
     document.WriteString(kSpecifiedSection, kStatusKey, kDisabled);
     document.WriteString(kTimeoutSection, kTimeoutKey, "6");
-    SettingsStatus status;
+    SettingsStatus status{"", settings.Path()};
     document.Commit(&status.errorText);
     return status;
 }
 
-SettingsStatus CheckSettingsReadable() {
+SettingsStatus CheckSettingsReadable(const Settings& settings) {
     std::string contents;
     bool exists = false;
-    SettingsStatus status;
-    if (ReadWholeFile(kSettingsFileName, contents, exists, &status.errorText) && !exists) {
+    SettingsStatus status{"", settings.Path()};
+    if (ReadWholeFile(status.file, contents, exists, &status.errorText) && !exists) {
         status.errorText = std::generic_category().message(ENOENT);
     }
     return status;
 }
 
-SearchMode ReadSearchMode() {
-    return ReadSearchMode(ProfileDocument(kSettingsFileName));
+SearchMode ReadSearchMode(const Settings& settings) {
+    return ReadSearchMode(ProfileDocument(settings.Path()));
 }
 
 SearchMode ReadSearchMode(const ProfileDocument& document) {
@@ -130,16 +124,16 @@ SearchMode ReadSearchMode(const ProfileDocument& document) {
     return SearchMode::Undefined;
 }
 
-std::string ReadBroadcastStatus() {
-    return ReadBroadcastStatus(ProfileDocument(kSettingsFileName));
+std::string ReadBroadcastStatus(const Settings& settings) {
+    return ReadBroadcastStatus(ProfileDocument(settings.Path()));
 }
 
 std::string ReadBroadcastStatus(const ProfileDocument& document) {
     return document.ReadString(kBroadcastSection, kStatusKey, kStatusBuffer);
 }
 
-void ReadTimeout(int& seconds) {
-    ReadTimeout(ProfileDocument(kSettingsFileName), seconds);
+void ReadTimeout(const Settings& settings, int& seconds) {
+    ReadTimeout(ProfileDocument(settings.Path()), seconds);
 }
 
 void ReadTimeout(const ProfileDocument& document, int& seconds) {
@@ -147,8 +141,8 @@ void ReadTimeout(const ProfileDocument& document, int& seconds) {
     seconds = std::atoi(ReadTimeoutText(document).c_str());
 }
 
-bool ReadThoroughSearch() {
-    return ReadThoroughSearch(ProfileDocument(kSettingsFileName));
+bool ReadThoroughSearch(const Settings& settings) {
+    return ReadThoroughSearch(ProfileDocument(settings.Path()));
 }
 
 bool ReadThoroughSearch(const ProfileDocument& document) {
@@ -163,20 +157,21 @@ void WriteThoroughSearch(ProfileDocument& document, bool enabled) {
     }
 }
 
-std::string ReadTimeoutText() {
-    return ReadTimeoutText(ProfileDocument(kSettingsFileName));
+std::string ReadTimeoutText(const Settings& settings) {
+    return ReadTimeoutText(ProfileDocument(settings.Path()));
 }
 
 std::string ReadTimeoutText(const ProfileDocument& document) {
     return document.ReadString(kTimeoutSection, kTimeoutKey, kTimeoutBuffer);
 }
 
-int ReadAddressList(int& count, char (*addresses)[16], char (*masks)[16], int slotCount) {
+int ReadAddressList(const Settings& settings, int& count, char (*addresses)[16], char (*masks)[16],
+                    int slotCount) {
     if (addresses == nullptr || masks == nullptr || slotCount <= 0) {
         return 0;
     }
     // Both lists come from one reading of the file, so they always belong together.
-    return ReadAddressList(ProfileDocument(kSettingsFileName), count, addresses, masks, slotCount);
+    return ReadAddressList(ProfileDocument(settings.Path()), count, addresses, masks, slotCount);
 }
 
 int ReadAddressList(const ProfileDocument& document, int& count, char (*addresses)[16],
@@ -214,8 +209,8 @@ int ReadAddressList(const ProfileDocument& document, int& count, char (*addresse
     return 1;
 }
 
-UnshownPairs ReadUnshownAddressPairs(int slotCount) {
-    return ReadUnshownAddressPairs(ProfileDocument(kSettingsFileName), slotCount);
+UnshownPairs ReadUnshownAddressPairs(const Settings& settings, int slotCount) {
+    return ReadUnshownAddressPairs(ProfileDocument(settings.Path()), slotCount);
 }
 
 UnshownPairs ReadUnshownAddressPairs(const ProfileDocument& document, int slotCount) {
@@ -313,24 +308,26 @@ void WriteSettings(ProfileDocument& document, const AddressEntry* entries, int c
     document.WriteString(kTimeoutSection, kTimeoutKey, timeoutText);
 }
 
-SettingsStatus WriteSettings(const AddressEntry* entries, int count, int timeoutSeconds,
-                             const char* statusText, const UnshownPairs& unshown) {
-    ProfileDocument document(kSettingsFileName);
+SettingsStatus WriteSettings(const Settings& settings, const AddressEntry* entries, int count,
+                             int timeoutSeconds, const char* statusText,
+                             const UnshownPairs& unshown) {
+    ProfileDocument document(settings.Path());
     WriteSettings(document, entries, count, timeoutSeconds, statusText, unshown);
-    SettingsStatus status;
+    SettingsStatus status{"", settings.Path()};
     document.Commit(&status.errorText);
     return status;
 }
 
-int WriteAddressList(const AddressEntry* entries, int count, const char* statusText) {
-    ProfileDocument document(kSettingsFileName);
+int WriteAddressList(const Settings& settings, const AddressEntry* entries, int count,
+                     const char* statusText) {
+    ProfileDocument document(settings.Path());
     const int result = WriteAddressList(document, entries, count, statusText);
     document.Commit();
     return result;
 }
 
-int WriteSubnetList(const AddressEntry* entries, int count) {
-    ProfileDocument document(kSettingsFileName);
+int WriteSubnetList(const Settings& settings, const AddressEntry* entries, int count) {
+    ProfileDocument document(settings.Path());
     const int result = WriteSubnetList(document, entries, count);
     document.Commit();
     return result;

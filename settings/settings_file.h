@@ -3,11 +3,13 @@
 #include <string>
 #include <string_view>
 
+#include "settings/settings.h"
+
 namespace vindle {
 
 class ProfileDocument;
 
-// The settings file, in the process's current working directory.
+// The settings file's name; Settings says in which folder.
 constexpr char kSettingsFileName[] = "QarvVindle.ini";
 
 enum class SearchMode { Broadcast, Specified, Undefined };
@@ -20,46 +22,35 @@ struct AddressEntry {
     char mask[16];
 };
 
-// How an operation on the settings file went: 0, or the system's error number.
-struct SettingsStatus {
-    // The system's text for the failure, such as "Permission denied"; "" when it went well.
-    std::string errorText;
-
-    bool Ok() const { return errorText.empty(); }
-    const std::string& Reason() const { return errorText; }
-};
-
-// The settings file's absolute path, for messages.
-std::string SettingsFilePath();
-
 // Writes the defaults (broadcast mode, a 6-second time-out) when no settings file exists.
 // Fails when the file exists but cannot be read, or is missing and cannot be created.
-SettingsStatus EnsureSettingsFile();
+SettingsStatus EnsureSettingsFile(const Settings& settings);
 
 // Whether the settings file can be read now; a missing file fails with ENOENT.
-SettingsStatus CheckSettingsReadable();
+SettingsStatus CheckSettingsReadable(const Settings& settings);
 
 // The mode selected by the two "Status" values (each read as at most 8 characters).
-SearchMode ReadSearchMode();
+SearchMode ReadSearchMode(const Settings& settings);
 
 // [BroadCast] Status, at most 8 characters; "" when missing.
-std::string ReadBroadcastStatus();
+std::string ReadBroadcastStatus(const Settings& settings);
 
 // [TimeOut] TimeVal (at most 3 characters) converted like atoi; no range check.
-void ReadTimeout(int& seconds);
+void ReadTimeout(const Settings& settings, int& seconds);
 
 // [Search] Thorough is exactly "Enabled"; a missing key or any other value keeps the plain search.
-bool ReadThoroughSearch();
+bool ReadThoroughSearch(const Settings& settings);
 
 // [TimeOut] TimeVal as stored, at most 3 characters; "" when missing.
-std::string ReadTimeoutText();
+std::string ReadTimeoutText(const Settings& settings);
 
 // Reads the IPAddress/Subnet pairs into the caller's `slotCount` zero-filled 16-byte slots.
 // When address slot 0 already holds text, the file's pairs start at slot 1. Returns 1 and the
 // number of slots in use in `count`, or 0 (count unchanged) when either list is missing or empty.
 // Hand-edited lists are read safely: a pair with an entry longer than 15 characters is skipped
 // whole, pairs beyond the slots are dropped, and a list yielding no pair counts as no list.
-int ReadAddressList(int& count, char (*addresses)[16], char (*masks)[16], int slotCount);
+int ReadAddressList(const Settings& settings, int& count, char (*addresses)[16], char (*masks)[16],
+                    int slotCount);
 
 // Entries of the file's lists that the configuration dialog does not show (pairs beyond those
 // ReadAddressList fills, pairs with an overlong entry, entries without a partner), joined with
@@ -71,21 +62,23 @@ struct UnshownPairs {
 
 // The entries a ReadAddressList into `slotCount` empty slots would leave out, from the file as
 // it is now.
-UnshownPairs ReadUnshownAddressPairs(int slotCount);
+UnshownPairs ReadUnshownAddressPairs(const Settings& settings, int slotCount);
 
 // The configuration dialog's save: mode, address list (then `unshown`) and time-out, committed
 // to the file at once. `statusText` is "Enabled" (search specified addresses) or "Disabled".
 // When the file cannot be written (or could not be read) it stays as it was and the status says
 // why.
-SettingsStatus WriteSettings(const AddressEntry* entries, int count, int timeoutSeconds,
-                             const char* statusText, const UnshownPairs& unshown = {});
+SettingsStatus WriteSettings(const Settings& settings, const AddressEntry* entries, int count,
+                             int timeoutSeconds, const char* statusText,
+                             const UnshownPairs& unshown = {});
 
 // Writes the joined addresses as [SearchSpecifiedAddress] IPAddress and returns 1; with no
 // entries, empties that section, writes the status pair for `statusText` and returns 0.
-int WriteAddressList(const AddressEntry* entries, int count, const char* statusText);
+int WriteAddressList(const Settings& settings, const AddressEntry* entries, int count,
+                     const char* statusText);
 
 // Writes the joined masks as [SearchSpecifiedAddress] Subnet; returns 1.
-int WriteSubnetList(const AddressEntry* entries, int count);
+int WriteSubnetList(const Settings& settings, const AddressEntry* entries, int count);
 
 // The readers above applied to a document held in memory (the file versions read the file into
 // one and call these).

@@ -51,26 +51,43 @@ std::string PathText(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::optional<std::string> EnterUserSettingsFolder() {
+UserSettingsFolderResult FindUserSettingsFolder(bool create) {
+    UserSettingsFolderResult result;
 #ifdef _WIN32
-    const std::filesystem::path folder = AppDataSettingsFolder();
-    if (folder.empty()) {
-        return "The system names no application data folder for the settings.";
+    result.folder = AppDataSettingsFolder();
+    if (result.folder.empty()) {
+        result.errorText = "The system names no application data folder for the settings.";
+        return result;
     }
 #else
-    const std::filesystem::path folder =
-        UserSettingsFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
-    if (folder.empty()) {
-        return "Neither XDG_CONFIG_HOME nor HOME names a folder for the settings.";
+    result.folder = UserSettingsFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    if (result.folder.empty()) {
+        result.errorText = "Neither XDG_CONFIG_HOME nor HOME names a folder for the settings.";
+        return result;
     }
 #endif
     std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (!error) {
-        std::filesystem::current_path(folder, error);
+    if (create) {
+        std::filesystem::create_directories(result.folder, error);
     }
     if (error) {
-        return "The settings folder " + PathText(folder) + " cannot be used: " + error.message();
+        result.errorText = "The settings folder " + PathText(result.folder) +
+                           " cannot be used: " + error.message();
+        result.folder.clear();
+    }
+    return result;
+}
+
+std::optional<std::string> EnterUserSettingsFolder() {
+    const UserSettingsFolderResult found = FindUserSettingsFolder(true);
+    if (!found.Ok()) {
+        return found.errorText;
+    }
+    std::error_code error;
+    std::filesystem::current_path(found.folder, error);
+    if (error) {
+        return "The settings folder " + PathText(found.folder) +
+               " cannot be used: " + error.message();
     }
     return std::nullopt;
 }

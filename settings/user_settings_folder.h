@@ -17,10 +17,21 @@ std::filesystem::path UserSettingsFolder(const char* xdgConfigHome, const char* 
 std::filesystem::path AppDataSettingsFolder();
 #endif
 
-// Creates the folder of UserSettingsFolder (from the environment; AppDataSettingsFolder on
-// Windows) when needed and makes it the working directory, where the settings file is kept.
-// Returns an error text when that fails (its folder in UTF-8 on Windows); the working directory
-// is then unchanged.
+// The folder of UserSettingsFolder (from the environment; AppDataSettingsFolder on Windows) for
+// this user, or why there is none.
+struct UserSettingsFolderResult {
+    std::filesystem::path folder;
+    // The reason there is no folder (its path in UTF-8 on Windows); "" when there is one.
+    std::string errorText;
+
+    bool Ok() const { return errorText.empty(); }
+};
+// With `create`, the folder is created when needed, and failing to create it is an error.
+UserSettingsFolderResult FindUserSettingsFolder(bool create);
+
+// FindUserSettingsFolder(true), then the folder becomes the working directory; an error text
+// when either fails (the working directory is then unchanged). For a front end that still keeps
+// its settings in the working directory.
 std::optional<std::string> EnterUserSettingsFolder();
 
 }  // namespace vindle

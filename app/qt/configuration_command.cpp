@@ -2,7 +2,7 @@
 
 #include "app/qt/conset_dlg.h"
 
-void RunConfigurationDialog(QWidget* owner) {
-    CConsetDlg dialog(owner);
+void RunConfigurationDialog(QWidget* owner, const vindle::Settings& settings) {
+    CConsetDlg dialog(settings, owner);
     dialog.exec();
 }

@@ -35,7 +35,7 @@ CConsetDlg::MessageBoxHook CConsetDlg::SetMessageBoxHook(MessageBoxHook hook) {
     return std::exchange(MessageBoxHookSlot(), std::move(hook));
 }
 
-CConsetDlg::CConsetDlg(QWidget* parent) : QDialog(parent) {
+CConsetDlg::CConsetDlg(const vindle::Settings& settings, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("consetDialog"));
     setWindowTitle(QStringLiteral("Configuration Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -53,6 +53,7 @@ CConsetDlg::CConsetDlg(QWidget* parent) : QDialog(parent) {
     m_maskControl = std::make_unique<vindle::QtIpAddress>(m_maskEdit);
     m_timeoutControl = std::make_unique<vindle::QtNumberEdit>(m_timeoutEdit);
     m_logic = std::make_unique<vindle::ConsetLogic>(
+        settings,
         vindle::ConsetControls{*m_checkControl, *m_addControl, *m_deleteControl, *m_listView,
                                *m_listControl, *m_addressControl, *m_maskControl,
                                *m_timeoutControl},

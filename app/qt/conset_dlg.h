@@ -13,6 +13,7 @@ class QTreeWidget;
 
 namespace vindle {
 class ConsetLogic;
+class Settings;
 class IpAddressEdit;
 class QtCheckBox;
 class QtControl;
@@ -35,7 +36,8 @@ class CConsetDlg : public QDialog {
     // previous one.
     static MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
 
-    explicit CConsetDlg(QWidget* parent = nullptr);
+    // `settings` must outlive the dialog.
+    explicit CConsetDlg(const vindle::Settings& settings, QWidget* parent = nullptr);
     ~CConsetDlg() override;
 
   public slots:

@@ -7,6 +7,7 @@
 #include "app/qt/qarv_vindle_style.h"
 #include "app/qt/window_icon.h"
 #include "platform/system_network.h"
+#include "settings/settings.h"
 #include "settings/user_settings_folder.h"
 #include "vindle_version.h"
 
@@ -25,16 +26,22 @@ CQarvVindleApp::CQarvVindleApp(int& argc, char** argv) : QApplication(argc, argv
 
 int CQarvVindleApp::InitInstance() {
     // The desktop entry passes this option, so that a launch from the menu keeps its settings in
-    // a folder of its own rather than in whatever folder the launcher runs in.
-    if (arguments().contains(QStringLiteral("--user-settings"))) {
-        if (const auto error = vindle::EnterUserSettingsFolder()) {
-            QMessageBox::warning(nullptr, QStringLiteral("Qarv Vindle"),
-                                 QString::fromStdString(*error));
-            return 1;
-        }
+    // a folder of its own rather than in whatever folder the launcher runs in. Otherwise the
+    // working directory's file comes first, and that folder is where the settings go when the
+    // file there can be neither opened nor created.
+    const bool userSettings = arguments().contains(QStringLiteral("--user-settings"));
+    const vindle::UserSettingsFolderResult userFolder =
+        vindle::FindUserSettingsFolder(userSettings);
+    if (userSettings && !userFolder.Ok()) {
+        QMessageBox::warning(nullptr, QStringLiteral("Qarv Vindle"),
+                             QString::fromStdString(userFolder.errorText));
+        return 1;
     }
+    vindle::Settings settings = userSettings
+                                    ? vindle::Settings::InFolder(userFolder.folder)
+                                    : vindle::Settings::InWorkingDirectory(userFolder.folder);
     const std::unique_ptr<vindle::Network> network = vindle::MakeSystemNetwork();
-    CQarvVindleDlg dialog(*network);
+    CQarvVindleDlg dialog(*network, settings);
     dialog.exec();
     // A search still running ends at once (its network is shut down); wait for its thread.
     dialog.FinishSearch();

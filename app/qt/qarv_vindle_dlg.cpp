@@ -58,8 +58,9 @@ QFont TitleFont() {
 
 }  // namespace
 
-CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, QWidget* parent)
-    : QDialog(parent), m_network(network) {
+CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, vindle::Settings& settings,
+                               QWidget* parent)
+    : QDialog(parent), m_network(network), m_settings(settings) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Qarv Vindle"));
     // A top-level window of its own (own task-bar entry) with a minimise box but no maximise
@@ -71,11 +72,11 @@ CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, QWidget* parent)
 
     // The settings file is made (when absent) while the controls are built, since writing it
     // safely waits for the disk; with no thread to spare it is made at get().
-    auto settingsAtStart =
-        std::async(std::launch::async | std::launch::deferred, &vindle::EnsureSettingsFile);
+    auto settingsAtStart = std::async(std::launch::async | std::launch::deferred,
+                                      [&settings] { return vindle::PrepareSettings(settings); });
     BuildMenu();
     BuildControls();
-    if (const auto problem = vindle::StartupSettingsProblem(settingsAtStart.get())) {
+    if (const auto problem = vindle::StartupSettingsProblem(settingsAtStart.get().status)) {
         SetStatusLine(*problem);
     }
 
@@ -86,7 +87,7 @@ CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, QWidget* parent)
         [this](const vindle::SearchProgress& progress) { OnSearchProgressed(progress); },
         [this](const vindle::SearchOutcome& outcome) { OnSearchEnded(outcome); });
     m_session = std::make_unique<vindle::SearchSession>(
-        m_network, m_rows, m_searchObserver.get(),
+        m_settings, m_network, m_rows, m_searchObserver.get(),
         [this](WorkerBody body) { return StartWorkerThread(std::move(body)); });
 }
 
@@ -286,7 +287,7 @@ void CQarvVindleDlg::OnAbout() {
 
 void CQarvVindleDlg::OnConfiguration() {
     // The window reads nothing afterwards: a changed mode or time-out applies at the next search.
-    RunConfigurationDialog(this);
+    RunConfigurationDialog(this, m_settings);
 }
 
 void CQarvVindleDlg::OnHeaderSectionClicked(int section) {

@@ -37,8 +37,10 @@ class CQarvVindleDlg : public QDialog {
   public:
     using WorkerBody = vindle::SearchSession::WorkerBody;
 
-    // `network` is where every search opens its sockets; it must outlive the window.
-    explicit CQarvVindleDlg(vindle::Network& network, QWidget* parent = nullptr);
+    // `network` is where every search opens its sockets and `settings` the file every search and
+    // the configuration dialog use; both must outlive the window. The settings file is made when
+    // missing (and may move to its fallback folder) while the window is built.
+    CQarvVindleDlg(vindle::Network& network, vindle::Settings& settings, QWidget* parent = nullptr);
     ~CQarvVindleDlg() override;
 
     // Waits until the search worker has ended and joins it. Call it after the window has closed;
@@ -90,6 +92,7 @@ class CQarvVindleDlg : public QDialog {
     void SetStatusLine(const vindle::StatusLine& line);
 
     vindle::Network& m_network;
+    vindle::Settings& m_settings;
     // The rows as the searches placed them (and the sort ordered them); the widget shows them.
     vindle::MemoryListView m_rows;
 

@@ -29,7 +29,8 @@ QPushButton* FindButton(QWidget& window, const QString& text) {
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     vindle::PosixNetwork network;
-    CQarvVindleDlg window(network);
+    vindle::Settings settings = vindle::Settings::InWorkingDirectory();
+    CQarvVindleDlg window(network, settings);
     window.show();
 
     QPushButton* retrieve = FindButton(window, "Retrieve");

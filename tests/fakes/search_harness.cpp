@@ -37,7 +37,7 @@ void SearchHarness::WriteSpecifiedSettings(int timeoutSeconds,
 }
 
 void SearchHarness::WriteSettingsText(const std::string& text) {
-    WriteFile(directory.Path() / "QarvVindle.ini", text);
+    WriteFile(settings.File(), text);
 }
 
 std::unique_ptr<SearchContext> SearchHarness::NewContext(SearchObserver* observer) {
@@ -46,6 +46,7 @@ std::unique_ptr<SearchContext> SearchHarness::NewContext(SearchObserver* observe
     context->network = &network;
     context->requests = &requests;
     context->observer = observer;
+    context->settings = &settings;
     return context;
 }
 

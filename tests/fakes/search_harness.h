@@ -10,11 +10,14 @@
 #include "fakes/fake_list_view.h"
 #include "fakes/fake_network.h"
 #include "fakes/temp_dir.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
 
 namespace vindle {
 
 // Everything one search needs, on the fakes: a temporary working directory holding the settings
-// file, the fake network, the program's request state and the list.
+// file, the settings object naming it, the fake network, the program's request state and the
+// list.
 class SearchHarness {
   public:
     SearchHarness() = default;
@@ -33,6 +36,7 @@ class SearchHarness {
     std::unique_ptr<SearchContext> NewContext(SearchObserver* observer = nullptr);
 
     ScopedTempDir directory;
+    Settings settings = Settings::InFolder(directory.Path());
     FakeNetwork network;
     RequestState requests;
     FakeListView list;

@@ -234,7 +234,8 @@ TEST_F(GuiSearchUnderFloodTest, ListsEveryPrinterKeepsTheWindowLiveAndMemoryFlat
     QtListMirror mirror(rows, list);
     PosixNetwork network;
     EndTimeObserver endTime;
-    SearchSession session(network, rows, &endTime);
+    const Settings settings = Settings::InFolder(m_directory.Path());
+    SearchSession session(settings, network, rows, &endTime);
     // Let the window settle so that its first paints do not count as growth.
     QElapsedTimer settle;
     settle.start();

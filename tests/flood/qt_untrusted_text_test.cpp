@@ -77,7 +77,7 @@ class MainWindowUntrustedTextTest : public ::testing::Test {
             m_network.AddPrinter(MakeFakePrinter(printer.address, printer.model, printer.serial,
                                                  {2, 0, 0, 0, 0, 1}));
         }
-        m_dlg = std::make_unique<CQarvVindleDlg>(m_network);
+        m_dlg = std::make_unique<CQarvVindleDlg>(m_network, m_settings);
         m_dlg->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
         QTest::mouseClick(Button("retrieveButton"), Qt::LeftButton);
@@ -90,6 +90,7 @@ class MainWindowUntrustedTextTest : public ::testing::Test {
     QTreeWidget* List() { return m_dlg->findChild<QTreeWidget*>("deviceList"); }
 
     ScopedTempDir m_dir;
+    Settings m_settings = Settings::InFolder(m_dir.Path());
     FakeNetwork m_network;
     std::unique_ptr<CQarvVindleDlg> m_dlg;
 };

@@ -223,7 +223,7 @@ std::set<Ipv4Address> AllowedDestinations(bool specified, FakeNetwork& network) 
     DestinationText masks[kDestinationCount] = {};
     std::snprintf(addresses[0], sizeof addresses[0], "%s", FormatIpv4(kOperatorAddress).c_str());
     int count = 1;
-    ReadAddressList(count, addresses, masks, kDestinationCount);
+    ReadAddressList(Settings::InWorkingDirectory(), count, addresses, masks, kDestinationCount);
     for (int i = 1; i < count; ++i) {
         const std::optional<Ipv4Address> host = ParseIpv4(SlotText(addresses[i]));
         const std::optional<Ipv4Address> mask = ParseIpv4(SlotText(masks[i]));
@@ -470,6 +470,8 @@ void RunScenario(ByteScript& script) {
     context->listControl = &list;
     context->network = &network;
     context->requests = &requests;
+    const Settings settings = Settings::InWorkingDirectory();
+    context->settings = &settings;
     // The search frees its object when it ends, after its last socket and list call.
     network.context = context.get();
     const SearchOutcome outcome = specified ? SpecifiedSearchThread(std::move(context))

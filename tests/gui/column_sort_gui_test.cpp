@@ -74,7 +74,7 @@ class ColumnSortGuiTest : public ::testing::Test {
     }
 
     void Open(Network& network) {
-        m_dlg = std::make_unique<CQarvVindleDlg>(network);
+        m_dlg = std::make_unique<CQarvVindleDlg>(network, m_settings);
         ASSERT_TRUE(test::ShowAndActivate(*m_dlg));
     }
     void Open() { Open(m_network); }
@@ -147,6 +147,7 @@ class ColumnSortGuiTest : public ::testing::Test {
     }
 
     ScopedTempDir m_dir;
+    Settings m_settings = Settings::InFolder(m_dir.Path());
     FakeNetwork m_network;
     // Lets a test stop the search between two replies; the window must not outlive it.
     test::ReplyPauseNetwork m_pause{m_network};

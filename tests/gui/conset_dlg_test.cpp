@@ -67,7 +67,7 @@ class ConsetDlgTest : public ::testing::Test {
         if (!file.empty()) {
             WriteFile(kSettingsFileName, file);
         }
-        m_dialog = std::make_unique<CConsetDlg>();
+        m_dialog = std::make_unique<CConsetDlg>(m_settings);
         m_dialog->show();
         QApplication::setActiveWindow(m_dialog.get());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
@@ -139,6 +139,7 @@ class ConsetDlgTest : public ::testing::Test {
     }
 
     ScopedTempDir m_dir;
+    Settings m_settings = Settings::InFolder(m_dir.Path());
     std::unique_ptr<CConsetDlg> m_dialog;
     std::vector<ShownMessage> m_messages;
     CConsetDlg::MessageBoxHook m_previousHook;
@@ -300,18 +301,18 @@ TEST_F(ConsetDlgTest, TimeoutOutsideSixToHundredTwentyIsRefused) {
     SetTimeout(QStringLiteral("6"));
     Click(Button("okButton"));
     EXPECT_FALSE(m_dialog->isVisible());
-    EXPECT_EQ(ReadTimeoutText(), "6");
+    EXPECT_EQ(ReadTimeoutText(m_settings), "6");
 
     Open();
     SetTimeout(QStringLiteral("120"));
     QTest::keyClick(Find<QLineEdit>("timeoutEdit"), Qt::Key_Return);
     EXPECT_FALSE(m_dialog->isVisible());
-    EXPECT_EQ(ReadTimeoutText(), "120");
+    EXPECT_EQ(ReadTimeoutText(m_settings), "120");
 
     Open();
     SetTimeout(QStringLiteral("007"));
     Click(Button("okButton"));
-    EXPECT_EQ(ReadTimeoutText(), "7");
+    EXPECT_EQ(ReadTimeoutText(m_settings), "7");
     EXPECT_EQ(m_messages.size(), 3u);
 }
 

@@ -57,7 +57,7 @@ class DeviceListActionsTest : public ::testing::Test {
             printer.discovery.delayMicros = kSecond;
             m_network.AddPrinter(printer);
         }
-        m_dlg = std::make_unique<CQarvVindleDlg>(m_network);
+        m_dlg = std::make_unique<CQarvVindleDlg>(m_network, m_settings);
         ASSERT_TRUE(test::ShowAndActivate(*m_dlg));
         ASSERT_TRUE(test::RunSearch(*m_dlg));
         ASSERT_EQ(List()->topLevelItemCount(), 3);
@@ -107,6 +107,7 @@ class DeviceListActionsTest : public ::testing::Test {
     }
 
     ScopedTempDir m_dir;
+    Settings m_settings = Settings::InFolder(m_dir.Path());
     FakeNetwork m_network;
     std::unique_ptr<CQarvVindleDlg> m_dlg;
     QList<QUrl> m_urls;

@@ -58,7 +58,7 @@ FakePrinter Printer(const char* address, const char* model, const char* serial,
 class MainWindowTest : public ::testing::Test {
   protected:
     void Open(Network& network) {
-        m_dlg = std::make_unique<CQarvVindleDlg>(network);
+        m_dlg = std::make_unique<CQarvVindleDlg>(network, m_settings);
         ASSERT_TRUE(test::ShowAndActivate(*m_dlg));
     }
     void Open() { Open(m_network); }
@@ -87,6 +87,7 @@ class MainWindowTest : public ::testing::Test {
     }
 
     ScopedTempDir m_dir;
+    Settings m_settings = Settings::InFolder(m_dir.Path());
     FakeNetwork m_network;
     std::unique_ptr<CQarvVindleDlg> m_dlg;
 };
@@ -135,7 +136,7 @@ TEST_F(MainWindowTest, OpensAsTheTemplateDescribes) {
 
     // The first start writes the default settings: a broadcast search.
     EXPECT_TRUE(std::filesystem::exists(m_dir.Path() / kSettingsFileName));
-    EXPECT_EQ(ReadSearchMode(), SearchMode::Broadcast);
+    EXPECT_EQ(ReadSearchMode(m_settings), SearchMode::Broadcast);
 }
 
 TEST_F(MainWindowTest, MenuHoldsItsCommandsWithoutShortcuts) {
@@ -316,7 +317,7 @@ TEST_F(MainWindowTest, RetrieveWithoutASearchModeGivesTheButtonBackAtOnce) {
         WriteFile(m_dir.Path() / kSettingsFileName, SettingsText(mode.broadcast, mode.specified));
         FakeNetwork network;
         Open(network);
-        ASSERT_EQ(ReadSearchMode(), SearchMode::Undefined);
+        ASSERT_EQ(ReadSearchMode(m_settings), SearchMode::Undefined);
         QTest::mouseClick(Retrieve(), Qt::LeftButton);
         EXPECT_TRUE(Retrieve()->isEnabled());
         EXPECT_EQ(network.OpenedSocketCount(), 0);
@@ -338,7 +339,7 @@ TEST_F(MainWindowTest, AnUnusableSettingsFileIsReportedInTheStatusLineAndAtRetri
     // A folder where the file should be: it can be neither opened nor created, root or not.
     std::filesystem::create_directory(m_dir.Path() / kSettingsFileName);
     const QString path = QString::fromStdString((m_dir.Path() / kSettingsFileName).string());
-    m_dlg = std::make_unique<CQarvVindleDlg>(m_network);
+    m_dlg = std::make_unique<CQarvVindleDlg>(m_network, m_settings);
     ASSERT_TRUE(test::ShowAndActivate(*m_dlg));
     // Said in the status line, without a box in the way; the tooltip holds the path.
     EXPECT_EQ(m_dlg->StatusText(),
@@ -369,7 +370,7 @@ class NoThreadDlg : public CQarvVindleDlg {
 };
 
 TEST_F(MainWindowTest, RetrieveWhoseThreadCannotStartGivesTheButtonBack) {
-    NoThreadDlg dlg(m_network);
+    NoThreadDlg dlg(m_network, m_settings);
     ASSERT_TRUE(test::ShowAndActivate(dlg));
     auto* retrieve = dlg.findChild<QPushButton*>("retrieveButton");
     QTest::mouseClick(retrieve, Qt::LeftButton);

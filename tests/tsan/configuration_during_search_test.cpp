@@ -96,7 +96,7 @@ class ConfigurationDuringSearchTest : public ::testing::Test {
     }
 
     void Open(Network& network) {
-        m_dlg = std::make_unique<CQarvVindleDlg>(network);
+        m_dlg = std::make_unique<CQarvVindleDlg>(network, m_settings);
         ASSERT_TRUE(test::ShowAndActivate(*m_dlg));
     }
 
@@ -107,6 +107,7 @@ class ConfigurationDuringSearchTest : public ::testing::Test {
     Texts Addresses() { return test::ColumnTexts(*List(), 0); }
 
     ScopedTempDir m_dir;
+    Settings m_settings = Settings::InFolder(m_dir.Path());
     FakeNetwork m_network;
     test::ReplyPauseNetwork m_pause{m_network};
     std::unique_ptr<CQarvVindleDlg> m_dlg;
@@ -120,7 +121,7 @@ TEST_F(ConfigurationDuringSearchTest, TheNextReplyAfterOkSeesTheNewMode) {
     AddPrinter("198.51.100.25", 2 * kSecond);
     m_pause.PauseBeforeWait(3);
     Open(m_pause);
-    ASSERT_EQ(ReadSearchMode(), SearchMode::Broadcast);
+    ASSERT_EQ(ReadSearchMode(Settings::InWorkingDirectory()), SearchMode::Broadcast);
 
     QTest::mouseClick(Retrieve(), Qt::LeftButton);
     // Broadcast status "Enabled": the first two replies are placed by address.
@@ -136,7 +137,7 @@ TEST_F(ConfigurationDuringSearchTest, TheNextReplyAfterOkSeesTheNewMode) {
     ASSERT_TRUE(test::ProcessEventsUntil([] { return QApplication::activePopupWidget(); }));
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_C);
     ASSERT_TRUE(test::ProcessEventsUntil([&] { return driver.Saves() == 1; }));
-    ASSERT_EQ(ReadSearchMode(), SearchMode::Specified);
+    ASSERT_EQ(ReadSearchMode(Settings::InWorkingDirectory()), SearchMode::Specified);
     EXPECT_FALSE(Retrieve()->isEnabled());
 
     m_pause.Resume();
@@ -183,8 +184,9 @@ TEST_F(ConfigurationDuringSearchTest, RepeatedSavesNeverHideTheModeFromTheWorker
     const Texts addresses = Addresses();
     EXPECT_EQ(addresses.size(), static_cast<std::size_t>(kPrinters));
     EXPECT_EQ(std::set<std::string>(addresses.begin(), addresses.end()).size(), addresses.size());
-    EXPECT_EQ(ReadSearchMode(), specified ? SearchMode::Specified : SearchMode::Broadcast);
-    EXPECT_EQ(ReadTimeoutText(), "6");
+    EXPECT_EQ(ReadSearchMode(Settings::InWorkingDirectory()),
+              specified ? SearchMode::Specified : SearchMode::Broadcast);
+    EXPECT_EQ(ReadTimeoutText(Settings::InWorkingDirectory()), "6");
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ class StopSearchTest : public ::testing::Test {
         m_network.AddPrinter(printer);
     }
     void Open(Network& network) {
-        m_dlg = std::make_unique<CQarvVindleDlg>(network);
+        m_dlg = std::make_unique<CQarvVindleDlg>(network, m_settings);
         ASSERT_TRUE(test::ShowAndActivate(*m_dlg));
     }
     QPushButton* Retrieve() { return test::RetrieveButton(*m_dlg); }
@@ -66,6 +66,7 @@ class StopSearchTest : public ::testing::Test {
     }
 
     ScopedTempDir m_dir;
+    Settings m_settings = Settings::InFolder(m_dir.Path());
     FakeNetwork m_network;
     test::ReplyPauseNetwork m_pause{m_network};
     test::ProbeHoldNetwork m_probeHold{m_network};

@@ -73,6 +73,7 @@ class ConsetLogicTest : public ::testing::Test {
     std::vector<std::string> Column(int column) { return m_rows.ColumnTexts(column); }
 
     ScopedTempDir m_dir;
+    Settings m_settings = Settings::InFolder(m_dir.Path());
     FakeCheckBox m_checkBox;
     FakeControl m_addButton{false};
     FakeControl m_deleteButton{false};
@@ -82,7 +83,8 @@ class ConsetLogicTest : public ::testing::Test {
     FakeIpAddress m_mask;
     FakeNumberEdit m_timeout;
     std::vector<std::string> m_messages;
-    ConsetLogic m_logic{ConsetControls{m_checkBox, m_addButton, m_deleteButton, m_rows, m_list,
+    ConsetLogic m_logic{m_settings,
+                        ConsetControls{m_checkBox, m_addButton, m_deleteButton, m_rows, m_list,
                                        m_address, m_mask, m_timeout},
                         [this](const std::string& text) { m_messages.push_back(text); }};
 };
@@ -283,7 +285,7 @@ TEST_F(ConsetLogicTest, OkChecksTheTimeoutRangeBeforeWriting) {
     EXPECT_TRUE(m_logic.OnOk());
     m_timeout.SetText("120");
     EXPECT_TRUE(m_logic.OnOk());
-    EXPECT_EQ(ReadTimeoutText(), "120");
+    EXPECT_EQ(ReadTimeoutText(m_settings), "120");
 }
 
 TEST_F(ConsetLogicTest, OkSavesTheRowsInListOrderWhateverTheBox) {
@@ -293,12 +295,12 @@ TEST_F(ConsetLogicTest, OkSavesTheRowsInListOrderWhateverTheBox) {
     Check(false);
     m_timeout.SetText("007");
     ASSERT_TRUE(m_logic.OnOk());
-    EXPECT_EQ(ReadSearchMode(), SearchMode::Broadcast);
-    EXPECT_EQ(ReadTimeoutText(), "7");
+    EXPECT_EQ(ReadSearchMode(m_settings), SearchMode::Broadcast);
+    EXPECT_EQ(ReadTimeoutText(m_settings), "7");
     char addresses[20][16] = {};
     char masks[20][16] = {};
     int count = 0;
-    ASSERT_EQ(ReadAddressList(count, addresses, masks, 20), 1);
+    ASSERT_EQ(ReadAddressList(m_settings, count, addresses, masks, 20), 1);
     EXPECT_EQ(count, 2);
     EXPECT_STREQ(addresses[0], "192.168.1.0");
     EXPECT_STREQ(masks[1], "255.255.255.255");

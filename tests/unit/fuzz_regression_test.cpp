@@ -25,19 +25,19 @@ TEST(FuzzRegressionTest, HeaderWithoutClosingBracketEndsAtItsLineAndSavesSettle)
         SCOPED_TRACE(text);
         ScopedTempDir directory;
         WriteFile(kSettingsFileName, text);
-        EXPECT_EQ(ReadBroadcastStatus(), "Enabled");
+        EXPECT_EQ(ReadBroadcastStatus(Settings::InWorkingDirectory()), "Enabled");
 
         const AddressEntry entries[] = {{"198.51.100.0", "255.255.255.0"}};
 
-        WriteSettings(entries, 1, 10, "Enabled");
+        WriteSettings(Settings::InWorkingDirectory(), entries, 1, 10, "Enabled");
         const std::string firstSave = ReadFile(kSettingsFileName);
-        WriteSettings(entries, 1, 10, "Enabled");
-        WriteSettings(entries, 1, 10, "Enabled");
+        WriteSettings(Settings::InWorkingDirectory(), entries, 1, 10, "Enabled");
+        WriteSettings(Settings::InWorkingDirectory(), entries, 1, 10, "Enabled");
 
         EXPECT_EQ(ReadFile(kSettingsFileName), firstSave);
-        EXPECT_EQ(ReadSearchMode(), SearchMode::Specified);
+        EXPECT_EQ(ReadSearchMode(Settings::InWorkingDirectory()), SearchMode::Specified);
         int seconds = 0;
-        ReadTimeout(seconds);
+        ReadTimeout(Settings::InWorkingDirectory(), seconds);
         EXPECT_EQ(seconds, 10);
     }
 }
@@ -51,16 +51,16 @@ TEST(FuzzRegressionTest, ByteOrderMarksSavedToTheFrontOfTheFileHideNoHeader) {
     WriteFile(
         kSettingsFileName,
         std::string("\n\xEF\xBB\xBF\xEF\xBB\xBF[4us=EDnabled\r\nIPAddress=192.16Ena\0=0", 44));
-    WriteSettings(nullptr, 0, 6, "Disabled");
+    WriteSettings(Settings::InWorkingDirectory(), nullptr, 0, 6, "Disabled");
     std::string previous = ReadFile(kSettingsFileName);
     for (int save = 0; save < 3; ++save) {
-        WriteSettings(nullptr, 0, 6, "Disabled");
+        WriteSettings(Settings::InWorkingDirectory(), nullptr, 0, 6, "Disabled");
         const std::string current = ReadFile(kSettingsFileName);
         EXPECT_LE(current.size(), previous.size()) << current;
         previous = current;
     }
     EXPECT_TRUE(previous.starts_with("[4us=EDnabled]\nIPAddress=192.16Ena=0\n")) << previous;
-    EXPECT_EQ(ReadSearchMode(), SearchMode::Broadcast);
+    EXPECT_EQ(ReadSearchMode(Settings::InWorkingDirectory()), SearchMode::Broadcast);
 }
 
 }  // namespace

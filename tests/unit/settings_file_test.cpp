@@ -54,42 +54,68 @@ struct Slots {
 class SettingsFileTest : public ::testing::Test {
   protected:
     ScopedTempDir m_dir;
+    Settings m_settings = Settings::InFolder(m_dir.Path());
 };
 
 TEST_F(SettingsFileTest, FirstStartWritesTheThreeDefaultsInOrder) {
-    EnsureSettingsFile();
+    EnsureSettingsFile(m_settings);
     EXPECT_EQ(ReadFile(kSettingsFileName), kFirstStart);
-    EXPECT_EQ(ReadSearchMode(), SearchMode::Broadcast);
+    EXPECT_EQ(ReadSearchMode(m_settings), SearchMode::Broadcast);
 }
 
 TEST_F(SettingsFileTest, AnExistingFileIsNeverRewrittenAtStart) {
     WriteFile(kSettingsFileName, "[BroadCast]\nStatus=Disabled\n");
-    EnsureSettingsFile();
+    EnsureSettingsFile(m_settings);
     EXPECT_EQ(ReadFile(kSettingsFileName), "[BroadCast]\nStatus=Disabled\n");
     int seconds = -1;
-    ReadTimeout(seconds);
+    ReadTimeout(m_settings, seconds);
     EXPECT_EQ(seconds, 0);
 
     // A file that cannot be opened for writing keeps its settings.
     fs::permissions(kSettingsFileName, fs::perms(0444));
-    EnsureSettingsFile();
+    EnsureSettingsFile(m_settings);
     EXPECT_EQ(ReadFile(kSettingsFileName), "[BroadCast]\nStatus=Disabled\n");
     fs::permissions(kSettingsFileName, fs::perms(0644));
 }
 
 TEST_F(SettingsFileTest, FailuresCarryTheSystemsReason) {
-    EXPECT_TRUE(IsSystemReason(CheckSettingsReadable().Reason(), ENOENT));
-    EXPECT_TRUE(EnsureSettingsFile().Ok());
-    EXPECT_TRUE(CheckSettingsReadable().Ok());
-    EXPECT_EQ(SettingsFilePath(), (m_dir.Path() / kSettingsFileName).string());
+    EXPECT_TRUE(IsSystemReason(CheckSettingsReadable(m_settings).Reason(), ENOENT));
+    EXPECT_TRUE(EnsureSettingsFile(m_settings).Ok());
+    EXPECT_TRUE(CheckSettingsReadable(m_settings).Ok());
+    EXPECT_EQ(m_settings.Path(), (m_dir.Path() / kSettingsFileName).string());
 
     // A folder where the file should be can be neither read, created nor replaced.
     fs::remove(kSettingsFileName);
     fs::create_directory(kSettingsFileName);
-    EXPECT_TRUE(IsSystemReason(EnsureSettingsFile().Reason(), EISDIR));
-    EXPECT_TRUE(IsSystemReason(CheckSettingsReadable().Reason(), EISDIR));
-    EXPECT_TRUE(IsSystemReason(WriteSettings(nullptr, 0, 6, "Disabled").Reason(), EISDIR));
+    EXPECT_TRUE(IsSystemReason(EnsureSettingsFile(m_settings).Reason(), EISDIR));
+    EXPECT_TRUE(IsSystemReason(CheckSettingsReadable(m_settings).Reason(), EISDIR));
+    EXPECT_TRUE(
+        IsSystemReason(WriteSettings(m_settings, nullptr, 0, 6, "Disabled").Reason(), EISDIR));
     EXPECT_TRUE(fs::is_directory(kSettingsFileName));
+}
+
+TEST_F(SettingsFileTest, AFileThatCanNeitherBeOpenedNorCreatedGivesWayToTheUserFolder) {
+    fs::create_directory(kSettingsFileName);
+    Settings settings = m_settings;
+    const SettingsStartup stays = PrepareSettings(settings);
+    EXPECT_TRUE(IsSystemReason(stays.status.Reason(), EISDIR));
+    EXPECT_FALSE(stays.MovedToUserFolder());
+
+    const fs::path user = m_dir.Path() / "config" / "qarv-vindle";
+    settings = Settings(m_settings.File(), user);
+    const SettingsStartup moved = PrepareSettings(settings);
+    EXPECT_TRUE(moved.status.Ok());
+    EXPECT_EQ(moved.status.file, (user / kSettingsFileName).string());
+    EXPECT_EQ(moved.abandoned.file, m_settings.Path());
+    EXPECT_TRUE(IsSystemReason(moved.abandoned.Reason(), EISDIR));
+    EXPECT_EQ(settings.File(), user / kSettingsFileName);
+    EXPECT_EQ(ReadSearchMode(settings), SearchMode::Broadcast);
+
+    // A usable file in the working directory always comes first.
+    fs::remove(kSettingsFileName);
+    settings = Settings(m_settings.File(), user);
+    EXPECT_FALSE(PrepareSettings(settings).MovedToUserFolder());
+    EXPECT_EQ(settings.File(), m_settings.File());
 }
 
 TEST_F(SettingsFileTest, ModeRuleComparesEightCharactersExactly) {
@@ -120,13 +146,13 @@ TEST_F(SettingsFileTest, ModeRuleComparesEightCharactersExactly) {
             text += std::string("[SearchSpecifiedAddress]\nStatus=") + c.specified + "\n";
         }
         WriteFile(kSettingsFileName, text);
-        EXPECT_EQ(ReadSearchMode(), c.mode) << text;
+        EXPECT_EQ(ReadSearchMode(m_settings), c.mode) << text;
     }
     WriteFile(kSettingsFileName, "[BroadCast]\nStatus=Disabledxyz\n");
-    EXPECT_EQ(ReadBroadcastStatus(), "Disabled");
+    EXPECT_EQ(ReadBroadcastStatus(m_settings), "Disabled");
     fs::remove(kSettingsFileName);
-    EXPECT_EQ(ReadSearchMode(), SearchMode::Undefined);
-    EXPECT_EQ(ReadBroadcastStatus(), "");
+    EXPECT_EQ(ReadSearchMode(m_settings), SearchMode::Undefined);
+    EXPECT_EQ(ReadBroadcastStatus(m_settings), "");
 }
 
 TEST_F(SettingsFileTest, TimeoutReadsThreeCharactersLikeAtoi) {
@@ -136,13 +162,13 @@ TEST_F(SettingsFileTest, TimeoutReadsThreeCharactersLikeAtoi) {
     for (const auto& [text, expected] : cases) {
         WriteFile(kSettingsFileName, std::string("[TimeOut]\nTimeVal=") + text + "\n");
         int seconds = -99;
-        ReadTimeout(seconds);
+        ReadTimeout(m_settings, seconds);
         EXPECT_EQ(seconds, expected) << text;
     }
     WriteFile(kSettingsFileName, "[TimeOut]\nTimeVal=1000\n");
-    EXPECT_EQ(ReadTimeoutText(), "100");
+    EXPECT_EQ(ReadTimeoutText(m_settings), "100");
     WriteFile(kSettingsFileName, "[BroadCast]\nStatus=Enabled\n");
-    EXPECT_EQ(ReadTimeoutText(), "");
+    EXPECT_EQ(ReadTimeoutText(m_settings), "");
 }
 
 TEST_F(SettingsFileTest, ThoroughSearchIsOnOnlyForExactlyEnabledAndWrittenOnlyWhenUsed) {
@@ -172,7 +198,8 @@ TEST_F(SettingsFileTest, AddressListPairsEntriesByPosition) {
               "Subnet=,255.0.0.0,,255.255.0.0\n");
     Slots slots;
     int count = 0;
-    ASSERT_EQ(ReadAddressList(count, slots.addresses, slots.masks, kMaxAddressEntries), 1);
+    ASSERT_EQ(ReadAddressList(m_settings, count, slots.addresses, slots.masks, kMaxAddressEntries),
+              1);
     EXPECT_EQ(count, 2);
     EXPECT_STREQ(slots.addresses[0], "10.0.0.1");
     EXPECT_STREQ(slots.masks[0], "255.0.0.0");
@@ -189,7 +216,9 @@ TEST_F(SettingsFileTest, FirstSlotRuleKeepsTheCallersOwnEntry) {
     std::strcpy(slots.addresses[0], "192.168.1.0");
     std::strcpy(slots.masks[0], "255.255.255.0");
     int count = 1;
-    ASSERT_EQ(ReadAddressList(count, slots.addresses, slots.masks, kMaxAddressEntries + 1), 1);
+    ASSERT_EQ(
+        ReadAddressList(m_settings, count, slots.addresses, slots.masks, kMaxAddressEntries + 1),
+        1);
     EXPECT_EQ(count, 3);
     EXPECT_STREQ(slots.addresses[0], "192.168.1.0");
     EXPECT_STREQ(slots.addresses[1], "10.0.0.1");
@@ -208,7 +237,8 @@ TEST_F(SettingsFileTest, NoListLeavesCountUnchanged) {
         WriteFile(kSettingsFileName, text);
         Slots slots;
         int count = 7;
-        EXPECT_EQ(ReadAddressList(count, slots.addresses, slots.masks, kMaxAddressEntries), 0)
+        EXPECT_EQ(
+            ReadAddressList(m_settings, count, slots.addresses, slots.masks, kMaxAddressEntries), 0)
             << text;
         EXPECT_EQ(count, 7) << text;
         EXPECT_STREQ(slots.addresses[0], "") << text;
@@ -228,7 +258,9 @@ TEST_F(SettingsFileTest, HandEditedListsNeverOverrunTheSlots) {
     Slots slots;
     std::strcpy(slots.addresses[0], "own");
     int count = 1;
-    ASSERT_EQ(ReadAddressList(count, slots.addresses, slots.masks, kMaxAddressEntries + 1), 1);
+    ASSERT_EQ(
+        ReadAddressList(m_settings, count, slots.addresses, slots.masks, kMaxAddressEntries + 1),
+        1);
     EXPECT_EQ(count, kMaxAddressEntries + 1);
     EXPECT_STREQ(slots.addresses[kMaxAddressEntries], "1.0.0.9");
     EXPECT_STREQ(slots.addresses[kMaxAddressEntries + 1], "");
@@ -242,7 +274,8 @@ TEST_F(SettingsFileTest, OverlongEntriesAreSkippedWithTheirPartner) {
               "Subnet=255.0.0.0,255.255.0.0,255.255.255.0000000,255.255.255.255\n");
     Slots slots;
     int count = 0;
-    ASSERT_EQ(ReadAddressList(count, slots.addresses, slots.masks, kMaxAddressEntries), 1);
+    ASSERT_EQ(ReadAddressList(m_settings, count, slots.addresses, slots.masks, kMaxAddressEntries),
+              1);
     ASSERT_EQ(count, 2);
     EXPECT_STREQ(slots.addresses[0], "10.0.0.1");
     EXPECT_STREQ(slots.masks[0], "255.0.0.0");
@@ -256,7 +289,8 @@ TEST_F(SettingsFileTest, BinaryBytesInListsStayWithinTheirSlots) {
                                              55));
     Slots slots;
     int count = 0;
-    ASSERT_EQ(ReadAddressList(count, slots.addresses, slots.masks, kMaxAddressEntries), 1);
+    ASSERT_EQ(ReadAddressList(m_settings, count, slots.addresses, slots.masks, kMaxAddressEntries),
+              1);
     EXPECT_EQ(count, 2);
     EXPECT_STREQ(slots.addresses[0], "\x01\xff\x7f");
     EXPECT_STREQ(slots.masks[0], "\xfe\xfd");
@@ -273,12 +307,12 @@ TEST_F(SettingsFileTest, UnshownEntriesAreFoundAndWrittenBackAfterTheRows) {
     masks += ",255.255.0.0";
     WriteFile(kSettingsFileName,
               "[SearchSpecifiedAddress]\nIPAddress=" + addresses + "\nSubnet=" + masks + "\n");
-    UnshownPairs unshown = ReadUnshownAddressPairs(kMaxAddressEntries);
+    UnshownPairs unshown = ReadUnshownAddressPairs(m_settings, kMaxAddressEntries);
     EXPECT_EQ(unshown.addresses, "10.0.0.1234567890,10.0.0.22,10.0.0.23");
     EXPECT_EQ(unshown.masks, "255.0.0.1,255.0.0.22,255.0.0.23,255.255.0.0");
 
     const AddressEntry row = Entry("10.9.9.9", "255.255.255.0");
-    ASSERT_TRUE(WriteSettings(&row, 1, 6, "Enabled", unshown).Ok());
+    ASSERT_TRUE(WriteSettings(m_settings, &row, 1, 6, "Enabled", unshown).Ok());
     EXPECT_EQ(Content(),
               "[SearchSpecifiedAddress]\nIPAddress=10.9.9.9,10.0.0.1234567890,10.0.0.22,"
               "10.0.0.23\nSubnet=255.255.255.0,255.0.0.1,255.0.0.22,255.0.0.23,255.255.0.0\n"
@@ -286,7 +320,7 @@ TEST_F(SettingsFileTest, UnshownEntriesAreFoundAndWrittenBackAfterTheRows) {
 
     WriteFile(kSettingsFileName, "[SearchSpecifiedAddress]\nIPAddress=" + std::string(302, '1') +
                                      ",10.0.0.1,10.0.0.2\nSubnet=1,2,3\n");
-    unshown = ReadUnshownAddressPairs(kMaxAddressEntries);
+    unshown = ReadUnshownAddressPairs(m_settings, kMaxAddressEntries);
     EXPECT_EQ(unshown.addresses, std::string(302, '1') + ",10.0.0.2");
     EXPECT_EQ(unshown.masks, "1,3");
 }
@@ -305,7 +339,7 @@ class WriteSettingsTest : public SettingsFileTest {
 };
 
 TEST_F(WriteSettingsTest, CheckedWithEntriesStoresTheSpecifiedMode) {
-    WriteSettings(m_entries, 2, 10, "Enabled");
+    WriteSettings(m_settings, m_entries, 2, 10, "Enabled");
     EXPECT_EQ(Content(),
               "[BroadCast]\nStatus=Disabled\nNote=hand added\n"
               "[SearchSpecifiedAddress]\nStatus=Enabled\n"
@@ -314,7 +348,7 @@ TEST_F(WriteSettingsTest, CheckedWithEntriesStoresTheSpecifiedMode) {
 }
 
 TEST_F(WriteSettingsTest, CheckedWithoutEntriesRemovesTheLists) {
-    WriteSettings(m_entries, 0, 120, "Enabled");
+    WriteSettings(m_settings, m_entries, 0, 120, "Enabled");
     EXPECT_EQ(Content(),
               "[BroadCast]\nStatus=Disabled\nNote=hand added\n"
               "[SearchSpecifiedAddress]\nStatus=Enabled\n"
@@ -322,19 +356,19 @@ TEST_F(WriteSettingsTest, CheckedWithoutEntriesRemovesTheLists) {
 }
 
 TEST_F(WriteSettingsTest, ClearedWithEntriesKeepsTheListsForLater) {
-    WriteSettings(m_entries, 2, 6, "Disabled");
+    WriteSettings(m_settings, m_entries, 2, 6, "Disabled");
     EXPECT_EQ(Content(),
               "[BroadCast]\nStatus=Enabled\nNote=hand added\n"
               "[SearchSpecifiedAddress]\nStatus=Disabled\n"
               "IPAddress=192.168.1.0,10.0.0.5\nSubnet=255.255.255.0,255.255.255.255\n"
               "[TimeOut]\nTimeVal=6\n");
-    EXPECT_EQ(ReadSearchMode(), SearchMode::Broadcast);
+    EXPECT_EQ(ReadSearchMode(m_settings), SearchMode::Broadcast);
 }
 
 TEST_F(WriteSettingsTest, ClearedWithoutEntriesStoresBroadcastWithNoLists) {
     WriteFile(kSettingsFileName,
               "[SearchSpecifiedAddress]\nStatus=Enabled\nIPAddress=1.1.1.1\nSubnet=255.0.0.0\n");
-    WriteSettings(nullptr, 0, 7, "Disabled");
+    WriteSettings(m_settings, nullptr, 0, 7, "Disabled");
     EXPECT_EQ(Content(),
               "[SearchSpecifiedAddress]\nStatus=Disabled\n"
               "[BroadCast]\nStatus=Enabled\n"
@@ -342,35 +376,38 @@ TEST_F(WriteSettingsTest, ClearedWithoutEntriesStoresBroadcastWithNoLists) {
 }
 
 TEST_F(WriteSettingsTest, SingleStepWritersReturnWhatTheyDid) {
-    EXPECT_EQ(WriteAddressList(m_entries, 1, "Disabled"), 1);
-    EXPECT_EQ(WriteSubnetList(m_entries, 1), 1);
+    EXPECT_EQ(WriteAddressList(m_settings, m_entries, 1, "Disabled"), 1);
+    EXPECT_EQ(WriteSubnetList(m_settings, m_entries, 1), 1);
     Slots slots;
     int count = 0;
-    ASSERT_EQ(ReadAddressList(count, slots.addresses, slots.masks, kMaxAddressEntries), 1);
+    ASSERT_EQ(ReadAddressList(m_settings, count, slots.addresses, slots.masks, kMaxAddressEntries),
+              1);
     EXPECT_EQ(count, 1);
     EXPECT_STREQ(slots.masks[0], "255.255.255.0");
 
-    EXPECT_EQ(WriteAddressList(m_entries, 0, "Enabled"), 0);
-    EXPECT_EQ(ReadSearchMode(), SearchMode::Specified);
-    EXPECT_EQ(ReadAddressList(count, slots.addresses, slots.masks, kMaxAddressEntries), 0);
+    EXPECT_EQ(WriteAddressList(m_settings, m_entries, 0, "Enabled"), 0);
+    EXPECT_EQ(ReadSearchMode(m_settings), SearchMode::Specified);
+    EXPECT_EQ(ReadAddressList(m_settings, count, slots.addresses, slots.masks, kMaxAddressEntries),
+              0);
 }
 
 // A reader on another thread must see the old settings or the new ones, never a mix: never two
 // equal status values between the two status writes, never addresses without their masks.
 TEST_F(WriteSettingsTest, AConcurrentReaderNeverSeesHalfASave) {
     const AddressEntry first = Entry("10.0.0.0", "255.0.0.0");
-    WriteSettings(&first, 1, 6, "Enabled");
+    WriteSettings(m_settings, &first, 1, 6, "Enabled");
     std::atomic<bool> done{false};
     std::atomic<int> reads{0};
     std::atomic<int> faults{0};
     std::thread reader([&] {
         while (!done) {
-            if (ReadSearchMode() == SearchMode::Undefined) {
+            if (ReadSearchMode(m_settings) == SearchMode::Undefined) {
                 ++faults;
             }
             Slots slots;
             int count = 0;
-            if (ReadAddressList(count, slots.addresses, slots.masks, kMaxAddressEntries) == 1) {
+            if (ReadAddressList(m_settings, count, slots.addresses, slots.masks,
+                                kMaxAddressEntries) == 1) {
                 for (int i = 0; i < count; ++i) {
                     // Generation n writes address "10.0.n.i" and mask "255.0.n.i".
                     if (std::strcmp(slots.addresses[i] + 3, slots.masks[i] + 4) != 0) {
@@ -387,7 +424,7 @@ TEST_F(WriteSettingsTest, AConcurrentReaderNeverSeesHalfASave) {
             const std::string tail = "." + std::to_string(generation) + "." + std::to_string(i);
             entries.push_back(Entry(("10.0" + tail).c_str(), ("255.0" + tail).c_str()));
         }
-        WriteSettings(entries.data(), static_cast<int>(entries.size()), 6,
+        WriteSettings(m_settings, entries.data(), static_cast<int>(entries.size()), 6,
                       generation % 2 == 0 ? "Enabled" : "Disabled");
     }
     done = true;
@@ -397,10 +434,10 @@ TEST_F(WriteSettingsTest, AConcurrentReaderNeverSeesHalfASave) {
 }
 
 TEST_F(SettingsFileTest, TimeoutIsStoredAsPlainDecimal) {
-    WriteSettings(nullptr, 0, 120, "Disabled");
-    EXPECT_EQ(ReadTimeoutText(), "120");
-    WriteSettings(nullptr, 0, 6, "Disabled");
-    EXPECT_EQ(ReadTimeoutText(), "6");
+    WriteSettings(m_settings, nullptr, 0, 120, "Disabled");
+    EXPECT_EQ(ReadTimeoutText(m_settings), "120");
+    WriteSettings(m_settings, nullptr, 0, 6, "Disabled");
+    EXPECT_EQ(ReadTimeoutText(m_settings), "6");
 }
 
 }  // namespace

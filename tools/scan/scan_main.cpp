@@ -16,6 +16,7 @@
 #include "platform/memory_list_view.h"
 #include "platform/system_network.h"
 #include "settings/settings_file.h"
+#include "settings/user_settings_folder.h"
 #include "tools/scan/observed_network.h"
 #include "tools/scan/scan_options.h"
 #include "vindle_version.h"
@@ -65,8 +66,8 @@ int PrintOrFail(const std::string& text) {
 
 int ReportUnusableSettings(const vindle::SettingsStatus& status) {
     std::error_code error;
-    const bool exists = std::filesystem::exists(vindle::kSettingsFileName, error) || error;
-    std::cerr << "qarv-vindle-scan: the settings file " << vindle::SettingsFilePath()
+    const bool exists = std::filesystem::exists(status.file, error) || error;
+    std::cerr << "qarv-vindle-scan: the settings file " << status.file
               << (exists ? " cannot be read: " : " is missing and cannot be created: ")
               << status.Reason() << "\n";
     return kExitSettingsUnreadable;
@@ -100,11 +101,20 @@ int main(int argc, char** argv) {
     // down, the search's waits fail at once and it ends with the rows it has.
     vindle::CatchInterrupts();
 
-    if (const vindle::SettingsStatus status = vindle::EnsureSettingsFile(); !status.Ok()) {
-        return ReportUnusableSettings(status);
+    // The working directory's file first; the user's own when that can be neither opened nor
+    // created.
+    vindle::Settings settings =
+        vindle::Settings::InWorkingDirectory(vindle::FindUserSettingsFolder(false).folder);
+    if (const vindle::SettingsStartup startup = vindle::PrepareSettings(settings);
+        !startup.status.Ok()) {
+        return ReportUnusableSettings(startup.status);
+    } else if (startup.MovedToUserFolder()) {
+        std::cerr << "qarv-vindle-scan: " << startup.abandoned.file
+                  << " can be neither opened nor created (" << startup.abandoned.Reason()
+                  << "); using " << startup.status.file << "\n";
     }
     vindle::MemoryListView list;
-    vindle::SearchSession session(network, list, nullptr);
+    vindle::SearchSession session(settings, network, list, nullptr);
     const vindle::SearchStart start = session.Start();
     if (start.result == vindle::SearchStart::Result::SettingsUnreadable) {
         return ReportUnusableSettings(start.settings);
