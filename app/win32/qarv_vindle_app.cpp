@@ -11,6 +11,7 @@
 #include "app/win32/qarv_vindle_dlg.h"
 #include "app/win32/win32_text.h"
 #include "platform/system_network.h"
+#include "settings/settings.h"
 #include "settings/user_settings_folder.h"
 #include "vindle_version.h"
 
@@ -76,14 +77,20 @@ int CQarvVindleApp::InitInstance() {
         return 0;
     }
     // The Start menu's shortcut passes this option, so that a launch from there keeps its
-    // settings in a folder of its own rather than in whatever folder it starts in.
-    if (HasArgument(arguments, L"--user-settings")) {
-        if (const auto error = vindle::EnterUserSettingsFolder()) {
-            MessageBoxW(nullptr, vindle::Utf8ToWide(*error).c_str(), kCaption,
-                        MB_ICONEXCLAMATION | MB_OK);
-            return 1;
-        }
+    // settings in a folder of its own rather than in whatever folder it starts in. Otherwise the
+    // working directory's file comes first, and that folder is where the settings go when the
+    // file there can be neither opened nor created (a program folder the user cannot write).
+    const bool userSettings = HasArgument(arguments, L"--user-settings");
+    const vindle::UserSettingsFolderResult userFolder =
+        vindle::FindUserSettingsFolder(userSettings);
+    if (userSettings && !userFolder.Ok()) {
+        MessageBoxW(nullptr, vindle::Utf8ToWide(userFolder.errorText).c_str(), kCaption,
+                    MB_ICONEXCLAMATION | MB_OK);
+        return 1;
     }
+    vindle::Settings settings = userSettings
+                                    ? vindle::Settings::InFolder(userFolder.folder)
+                                    : vindle::Settings::InWorkingDirectory(userFolder.folder);
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
@@ -92,7 +99,7 @@ int CQarvVindleApp::InitInstance() {
     const ComApartment com;
 
     const std::unique_ptr<vindle::Network> network = vindle::MakeSystemNetwork();
-    CQarvVindleDlg dialog(*network);
+    CQarvVindleDlg dialog(*network, settings);
     const INT_PTR result = dialog.DoModal();
     // A search still running ends at once (its network is shut down); wait for its thread.
     dialog.FinishSearch();

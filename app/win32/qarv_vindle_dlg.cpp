@@ -5,23 +5,20 @@
 #include "app/win32/about_dlg.h"
 #include "app/win32/accessible_name.h"
 #include "app/win32/conset_dlg.h"
-#include "app/win32/device_list_actions.h"
 #include "app/win32/dialog_object.h"
 #include "app/win32/owned_windows.h"
 #include "app/win32/posted_list_mirror.h"
-#include "app/win32/posted_search_observer.h"
 #include "app/win32/resource.h"
 #include "app/win32/row_menu.h"
 #include "app/win32/win32_controls.h"
 #include "app/win32/win32_list_view.h"
+#include "app/win32/win32_shell.h"
 #include "app/win32/win32_text.h"
 #include "app/win32/window_messages.h"
 #include "app/win32/window_metrics.h"
-#include "discovery/column_sort.h"
 #include "discovery/device_list_rules.h"
-#include "discovery/search_session.h"
-#include "discovery/search_status_text.h"
-#include "settings/settings_file.h"
+#include "discovery/main_window_logic.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -46,10 +43,16 @@ void DestroyIcons(std::initializer_list<HICON> icons) {
 
 }  // namespace
 
-CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network) : m_network(network) {}
+CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, vindle::Settings& settings)
+    : m_network(network), m_settings(settings) {}
 
 CQarvVindleDlg::~CQarvVindleDlg() {
-    StopSearch();
+    if (m_logic) {
+        m_logic->OnClose();
+    }
+    if (m_tasks) {
+        m_tasks->Detach();
+    }
     FinishSearch();
     // The title label kept using the font until the window was destroyed.
     if (m_titleFont != nullptr) {
@@ -64,8 +67,8 @@ INT_PTR CQarvVindleDlg::DoModal() {
 }
 
 void CQarvVindleDlg::FinishSearch() {
-    if (m_session) {
-        m_session->Wait();
+    if (m_logic) {
+        m_logic->FinishSearch();
     }
 }
 
@@ -107,19 +110,19 @@ INT_PTR CQarvVindleDlg::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM 
             }
             return FALSE;
         case WM_SETCURSOR:
-            if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) {
+            // The list shows that a search is working in the background.
+            if (m_busy && reinterpret_cast<HWND>(wParam) == m_listDevices &&
+                LOWORD(lParam) == HTCLIENT) {
+                SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
                 SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
                 return TRUE;
             }
             return FALSE;
         case WM_APP_ROWS_CHANGED:
-            OnRowsChanged();
+            m_mirror->Sync();
             return TRUE;
-        case WM_APP_SEARCH_PROGRESS:
-            OnSearchProgressed();
-            return TRUE;
-        case WM_APP_SEARCH_ENDED:
-            OnSearchEnded();
+        case WM_APP_RUN_TASKS:
+            m_tasks->RunPending();
             return TRUE;
         case WM_PAINT:
             return OnPaint();
@@ -148,7 +151,7 @@ BOOL CQarvVindleDlg::OnInitDialog() {
     m_statusLine.Attach(GetDlgItem(m_hWnd, IDC_STATUS_LINE));
     m_dpi.Attach(m_hWnd);
 
-    const auto settingsProblem = vindle::StartupSettingsProblem(vindle::EnsureSettingsFile());
+    const vindle::SettingsStartup settings = vindle::PrepareSettings(m_settings);
 
     // The template attaches the menu; it stays for the window's life.
     if (GetMenu(m_hWnd) == nullptr) {
@@ -163,26 +166,21 @@ BOOL CQarvVindleDlg::OnInitDialog() {
     ListView_SetExtendedListViewStyleEx(m_listDevices, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     for (int column = 0; column < vindle::kDeviceListColumnCount; ++column) {
         vindle::AddReportColumn(m_listDevices, column, vindle::kDeviceListHeadings[column],
-                                m_dpi.Scale(vindle::kDeviceListColumnPixels));
+                                vindle::kDeviceListColumnPixels);
     }
     m_statusLine.SetDpi(m_dpi.Dpi());
     // The list follows a button, not a label: a screen reader gets its name here.
     vindle::SetAccessibleName(m_listDevices, L"Printers found");
     vindle::SetAccessibleName(m_btnStop, L"Stop the search");
 
-    m_observer = std::make_unique<vindle::PostedSearchObserver>(m_hWnd, WM_APP_SEARCH_PROGRESS,
-                                                                WM_APP_SEARCH_ENDED);
-    m_session = std::make_unique<vindle::SearchSession>(m_network, m_rows, m_observer.get());
+    m_tasks = std::make_unique<vindle::PostedTasks>(m_hWnd, WM_APP_RUN_TASKS);
     m_listView = std::make_unique<vindle::Win32ListView>(m_listDevices);
-    m_mirror = std::make_unique<vindle::PostedListMirror>(m_rows, *m_listView, m_hWnd,
+    vindle::MainWindowView& view = *this;
+    m_logic = std::make_unique<vindle::MainWindowLogic>(view, m_network, m_settings);
+    m_mirror = std::make_unique<vindle::PostedListMirror>(m_logic->Rows(), *m_listView, m_hWnd,
                                                           WM_APP_ROWS_CHANGED);
-    m_rowActions = std::make_unique<vindle::DeviceListActions>(m_hWnd, *m_listView);
-
-    if (settingsProblem) {
-        ShowStatus(*settingsProblem);
-    } else {
-        ShowStatus({vindle::IdleStatusText(), {}});
-    }
+    m_logic->AttachMirror(m_mirror.get());
+    m_logic->OnInitDialog(settings);
     vindle::CenterWindow(m_hWnd, nullptr);
     // The first tab stop, "Retrieve", gets the focus.
     return TRUE;
@@ -196,19 +194,6 @@ void CQarvVindleDlg::SetIcons() {
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hWindowIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
     DestroyIcons({big, small});
-}
-
-void CQarvVindleDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
-    const UINT previous = m_dpi.Dpi();
-    m_dpi.Rescale(dpi, suggested, m_staticTitle);
-    SetTitleFont();
-    SetIcons();
-    for (int column = 0; column < vindle::kDeviceListColumnCount; ++column) {
-        const int width = ListView_GetColumnWidth(m_listDevices, column);
-        ListView_SetColumnWidth(m_listDevices, column,
-                                MulDiv(width, static_cast<int>(dpi), static_cast<int>(previous)));
-    }
-    m_statusLine.SetDpi(dpi);
 }
 
 void CQarvVindleDlg::SetTitleFont() {
@@ -226,6 +211,19 @@ void CQarvVindleDlg::SetTitleFont() {
     m_titleFont = font;
 }
 
+void CQarvVindleDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    const UINT previous = m_dpi.Dpi();
+    m_dpi.Rescale(dpi, suggested, m_staticTitle);
+    SetTitleFont();
+    SetIcons();
+    for (int column = 0; column < vindle::kDeviceListColumnCount; ++column) {
+        const int width = ListView_GetColumnWidth(m_listDevices, column);
+        ListView_SetColumnWidth(m_listDevices, column,
+                                MulDiv(width, static_cast<int>(dpi), static_cast<int>(previous)));
+    }
+    m_statusLine.SetDpi(dpi);
+}
+
 void CQarvVindleDlg::OnCommand(int id, int code) {
     // Menu commands and clicks both come with code 0 (BN_CLICKED).
     if (code != BN_CLICKED) {
@@ -233,13 +231,13 @@ void CQarvVindleDlg::OnCommand(int id, int code) {
     }
     switch (id) {
         case IDC_RETRIEVE:
-            OnRetrieve();
+            m_logic->OnRetrieve();
             break;
         case IDC_STOP:
-            OnStop();
+            m_logic->OnStop();
             break;
         case IDC_BROWSE:
-            OnBrowse();
+            m_logic->OnBrowse();
             break;
         case ID_TOOL_CONFIGURATION:
             OnConfiguration();
@@ -248,24 +246,16 @@ void CQarvVindleDlg::OnCommand(int id, int code) {
             OnAbout();
             break;
         case ID_TOOL_SAVE_LIST_AS:
-            m_mirror->Sync();
-            m_rowActions->SaveListAs();
-            break;
-        case ID_ROW_OPEN_WEB_PAGE:
-            m_mirror->Sync();
-            m_rowActions->OpenWebPage(m_listView->NextSelected(-1));
+            m_logic->SaveListAs();
             break;
         case ID_ROW_COPY:
-            m_mirror->Sync();
-            m_rowActions->CopySelectedRows();
+            m_logic->CopySelectedRows();
             break;
         case ID_ROW_COPY_IP_ADDRESS:
-            m_mirror->Sync();
-            m_rowActions->CopySelectedColumn(vindle::kIpAddressColumn);
+            m_logic->CopySelectedColumn(vindle::kIpAddressColumn);
             break;
         case ID_ROW_COPY_MAC_ADDRESS:
-            m_mirror->Sync();
-            m_rowActions->CopySelectedColumn(vindle::kMacAddressColumn);
+            m_logic->CopySelectedColumn(vindle::kMacAddressColumn);
             break;
         default:
             // IDOK is Enter while "Retrieve" is disabled; IDCANCEL is Escape, which never closes
@@ -290,116 +280,39 @@ bool CQarvVindleDlg::OnNotify(const NMHDR& header, LRESULT& result) {
     }
     switch (header.code) {
         case LVN_ITEMCHANGED:
-            OnListItemChanged();
+            m_logic->OnListItemChanged(m_listView->NextSelected(-1));
             return true;
-        case NM_DBLCLK: {
-            const auto& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
-            m_mirror->Sync();
-            m_rowActions->OpenWebPage(activate.iItem);
+        case NM_DBLCLK:
+            m_logic->OpenRowWebPage(reinterpret_cast<const NMITEMACTIVATE&>(header).iItem);
             return true;
-        }
-        case LVN_KEYDOWN: {
-            const auto& key = reinterpret_cast<const NMLVKEYDOWN&>(header);
+        case LVN_KEYDOWN:
             // The list on its own copies nothing.
-            if (key.wVKey == 'C' && GetKeyState(VK_CONTROL) < 0) {
-                m_mirror->Sync();
-                m_rowActions->CopySelectedRows();
+            if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == 'C' &&
+                GetKeyState(VK_CONTROL) < 0) {
+                m_logic->CopySelectedRows();
             }
             return true;
-        }
         default:
             return false;
     }
 }
 
-void CQarvVindleDlg::OnRetrieve() {
-    if (m_searching) {
-        return;
-    }
-    const vindle::SearchStart start = m_session->Start();
-    ShowStatus(vindle::StartStatusLine(start));
-    if (start.Started()) {
-        ShowSearchRunning(true);
-    }
-}
-
-void CQarvVindleDlg::OnStop() {
-    // The search's waits, sends and opens fail from now on; the worker ends through its usual
-    // last steps, keeps the rows it listed and reports its end.
-    m_session->Stop();
-    vindle::EnableDialogControl(m_btnStop, false);
-}
-
-void CQarvVindleDlg::OnRowsChanged() {
-    m_mirror->Sync();
-}
-
-void CQarvVindleDlg::OnSearchProgressed() {
-    const auto progress = m_observer->TakeProgress();
-    if (progress && m_searching && !m_session->StopRequested()) {
-        ShowStatus({vindle::ProgressStatusText(*progress), {}});
-    }
-}
-
-void CQarvVindleDlg::OnSearchEnded() {
-    const auto outcome = m_observer->TakeOutcome();
-    if (!outcome) {
-        return;
-    }
-    m_mirror->Sync();
-    ShowStatus({m_session->EndStatusText(*outcome), {}});
-    ShowSearchRunning(false);
-}
-
-void CQarvVindleDlg::ShowSearchRunning(bool running) {
-    m_searching = running;
-    if (running) {
-        // The list takes the keyboard focus from the button being disabled.
-        if (GetFocus() == m_btnRetrieve) {
-            SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_listDevices), TRUE);
-        }
-        EnableWindow(m_btnRetrieve, FALSE);
-        EnableWindow(m_btnStop, TRUE);
-        ShowWindow(m_btnStop, SW_SHOWNA);
-    } else {
-        if (GetFocus() == m_btnStop) {
-            SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_listDevices), TRUE);
-        }
-        ShowWindow(m_btnStop, SW_HIDE);
-        EnableWindow(m_btnRetrieve, TRUE);
-    }
-}
-
-void CQarvVindleDlg::ShowStatus(const vindle::StatusLine& line) {
-    m_statusLine.Show(vindle::Utf8ToWide(line.brief), vindle::Utf8ToWide(line.full));
-}
-
-void CQarvVindleDlg::OnBrowse() {
-    m_rowActions->OpenWebPage(m_listView->NextSelected(-1));
-}
-
-void CQarvVindleDlg::OnListItemChanged() {
-    // "Browse" is enabled by the first selection and never disabled again.
-    const bool enabled = IsWindowEnabled(m_btnBrowse) != FALSE;
-    if (vindle::BrowseEnabledAfterSelectionChange(enabled, m_listView->NextSelected(-1)) &&
-        !enabled) {
-        EnableWindow(m_btnBrowse, TRUE);
-    }
-}
-
 void CQarvVindleDlg::OnHeaderItemClick(int column, int button) {
-    if (button != 0) {
-        return;
-    }
-    m_bSortAscending = vindle::SortAscendingAfterClick(m_nSortColumn, column);
-    m_nSortColumn = column;
-    // The rows are sorted where the search places them, so later rows go where the sort says;
-    // the list is drawn once, when the sort is done.
+    // The list is drawn once, when the sort is done.
     SendMessageW(m_listDevices, WM_SETREDRAW, FALSE, 0);
-    m_mirror->WithRows(
-        [&](vindle::ListView& rows) { vindle::SortByColumn(rows, column, m_bSortAscending); });
+    m_logic->OnHeaderItemClick(column, button);
     SendMessageW(m_listDevices, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(m_listDevices, nullptr, TRUE);
+}
+
+void CQarvVindleDlg::OnContextMenu(LPARAM position) {
+    m_mirror->Sync();
+    const vindle::RowMenuChoice choice = vindle::TrackRowMenu(m_listDevices, m_hWnd, position);
+    if (choice.command == ID_ROW_OPEN_WEB_PAGE) {
+        m_logic->OpenWebPage(choice.address);
+    } else if (choice.command != 0) {
+        OnCommand(static_cast<int>(choice.command), BN_CLICKED);
+    }
 }
 
 void CQarvVindleDlg::OnAbout() {
@@ -409,40 +322,19 @@ void CQarvVindleDlg::OnAbout() {
 
 void CQarvVindleDlg::OnConfiguration() {
     // The window reads nothing afterwards: a changed mode or time-out applies at the next search.
-    CConsetDlg configuration;
+    CConsetDlg configuration(m_settings);
     configuration.DoModal(m_hWnd);
 }
 
-void CQarvVindleDlg::OnContextMenu(LPARAM position) {
-    m_mirror->Sync();
-    const vindle::RowMenuChoice choice = vindle::TrackRowMenu(m_listDevices, m_hWnd, position);
-    if (choice.command == ID_ROW_OPEN_WEB_PAGE) {
-        m_rowActions->OpenAddress(choice.address);
-    } else if (choice.command != 0) {
-        OnCommand(static_cast<int>(choice.command), BN_CLICKED);
-    }
-}
-
 void CQarvVindleDlg::OnClose() {
-    StopSearch();
+    m_logic->OnClose();
+    m_tasks->Detach();
     // A dialog open over the window is cancelled first: its modal run returns, then the window
     // closes (HandleMessage), so no dialog is left without its owner.
     if (vindle::CancelOwnedWindows(m_hWnd)) {
         m_closePending = true;
     } else {
         EndDialog(m_hWnd, IDCANCEL);
-    }
-}
-
-void CQarvVindleDlg::StopSearch() {
-    if (m_session) {
-        m_session->Close();
-    }
-    if (m_mirror) {
-        m_mirror->Detach();
-    }
-    if (m_observer) {
-        m_observer->Detach();
     }
 }
 
@@ -467,11 +359,61 @@ bool CQarvVindleDlg::OnPaint() {
     return true;
 }
 
-bool CQarvVindleDlg::OnSetCursor(HWND window, int hitTest) {
-    // The list shows that a search is working in the background.
-    if (!m_searching || window != m_listDevices || hitTest != HTCLIENT) {
-        return false;
+HWND CQarvVindleDlg::Control(vindle::MainControl control) const {
+    switch (control) {
+        case vindle::MainControl::Retrieve:
+            return m_btnRetrieve;
+        case vindle::MainControl::Stop:
+            return m_btnStop;
+        case vindle::MainControl::Browse:
+            return m_btnBrowse;
+        case vindle::MainControl::DeviceList:
+            return m_listDevices;
     }
-    SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
-    return true;
+    return nullptr;
+}
+
+void CQarvVindleDlg::EnableControl(vindle::MainControl control, bool enabled) {
+    // The keyboard focus moves on from a control being disabled.
+    vindle::EnableDialogControl(Control(control), enabled);
+}
+
+void CQarvVindleDlg::ShowControl(vindle::MainControl control, bool shown) {
+    ShowWindow(Control(control), shown ? SW_SHOWNA : SW_HIDE);
+}
+
+bool CQarvVindleDlg::HasFocus(vindle::MainControl control) {
+    return GetFocus() == Control(control);
+}
+
+void CQarvVindleDlg::SetFocus(vindle::MainControl control) {
+    SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(control)), TRUE);
+}
+
+void CQarvVindleDlg::ShowBusyCursor(bool busy) {
+    m_busy = busy;
+}
+
+void CQarvVindleDlg::ShowStatus(const std::string& brief, const std::string& full) {
+    m_statusLine.Show(vindle::Utf8ToWide(brief), vindle::Utf8ToWide(full));
+}
+
+void CQarvVindleDlg::ShowMessage(const std::string& text) {
+    vindle::ShowWarning(m_hWnd, text);
+}
+
+bool CQarvVindleDlg::OpenAddress(const std::string& url) {
+    return vindle::OpenUrl(url);
+}
+
+bool CQarvVindleDlg::PutOnClipboard(const std::string& text) {
+    return vindle::PutClipboardText(m_hWnd, text);
+}
+
+std::optional<vindle::SaveFileChoice> CQarvVindleDlg::AskSaveFileName() {
+    return vindle::AskSaveFile(m_hWnd);
+}
+
+void CQarvVindleDlg::Post(Task task) {
+    m_tasks->Post(std::move(task));
 }

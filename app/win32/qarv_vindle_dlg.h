@@ -3,32 +3,31 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/win32/dialog_dpi.h"
+#include "app/win32/posted_tasks.h"
 #include "app/win32/status_line_control.h"
-#include "platform/memory_list_view.h"
+#include "platform/main_window_view.h"
 #include "platform/network.h"
 
 namespace vindle {
-class DeviceListActions;
+class MainWindowLogic;
 class PostedListMirror;
-class PostedSearchObserver;
-class SearchSession;
+class Settings;
 class Win32ListView;
-struct StatusLine;
 }  // namespace vindle
 
 // The main window (template 102): the title, "Retrieve", the device list, "Browse", the status
-// line with "Stop" and the menu. "Retrieve" runs one search at a time through the core's search
-// session, on its worker thread. The worker places rows in the window's own copy of them
-// (m_rows), which the list control shows, and reports progress and its end; it reaches the window
-// only by posted messages. Closing the window ends a running search: the session's network is
-// shut down so that the worker's waits fail at once, and nothing is posted to the window any more.
-class CQarvVindleDlg {
+// line with "Stop" and the menu. Every decision is the core's main-window logic: the window
+// routes its controls' events there and is the logic's view. The list control shows the logic's
+// rows through a mirror; the search's worker reaches the window only by posted messages.
+class CQarvVindleDlg final : private vindle::MainWindowView {
   public:
-    // `network` is where every search opens its sockets; it must outlive the window.
-    explicit CQarvVindleDlg(vindle::Network& network);
-    ~CQarvVindleDlg();
+    // `network` and `settings` must outlive the window; the window prepares the settings file.
+    CQarvVindleDlg(vindle::Network& network, vindle::Settings& settings);
+    ~CQarvVindleDlg() override;
     CQarvVindleDlg(const CQarvVindleDlg&) = delete;
     CQarvVindleDlg& operator=(const CQarvVindleDlg&) = delete;
 
@@ -45,42 +44,36 @@ class CQarvVindleDlg {
     void OnCommand(int id, int code);
     // Returns the notification's result, or nothing for notifications left to the dialog.
     bool OnNotify(const NMHDR& header, LRESULT& result);
-    void OnRetrieve();
-    void OnStop();
-    void OnBrowse();
-    void OnListItemChanged();
-    // `button` counts from 0 for the left mouse button.
     void OnHeaderItemClick(int column, int button);
+    void OnContextMenu(LPARAM position);
     void OnAbout();
     void OnConfiguration();
-    // WM_CONTEXTMENU from the device list.
-    void OnContextMenu(LPARAM position);
     void OnClose();
     void OnDestroy();
     bool OnPaint();
-    bool OnSetCursor(HWND window, int hitTest);
-    void OnRowsChanged();
-    void OnSearchProgressed();
-    void OnSearchEnded();
-
+    // WM_DPICHANGED: the layout, the title, the columns, the tooltip and the icons follow.
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
     // The title's font and the icons at the dialog's DPI.
     void SetTitleFont();
     void SetIcons();
-    // WM_DPICHANGED: the layout, the title, the columns, the tooltip and the icons follow.
-    void OnDpiChanged(UINT dpi, const RECT& suggested);
-    // "Retrieve" off, "Stop" shown while a search runs; the reverse when it has ended.
-    void ShowSearchRunning(bool running);
-    // The core's status texts come in UTF-8.
-    void ShowStatus(const vindle::StatusLine& line);
-    // Shuts the session down and stops the posts: the window is closing.
-    void StopSearch();
+
+    // The logic's view.
+    void EnableControl(vindle::MainControl control, bool enabled) override;
+    void ShowControl(vindle::MainControl control, bool shown) override;
+    bool HasFocus(vindle::MainControl control) override;
+    void SetFocus(vindle::MainControl control) override;
+    void ShowBusyCursor(bool busy) override;
+    void ShowStatus(const std::string& brief, const std::string& full) override;
+    void ShowMessage(const std::string& text) override;
+    bool OpenAddress(const std::string& url) override;
+    bool PutOnClipboard(const std::string& text) override;
+    std::optional<vindle::SaveFileChoice> AskSaveFileName() override;
+    void Post(Task task) override;
+    HWND Control(vindle::MainControl control) const;
 
     vindle::Network& m_network;
-    // The rows as the searches placed them (and the sort ordered them); the list shows them.
-    vindle::MemoryListView m_rows;
+    vindle::Settings& m_settings;
 
-    int m_nSortColumn = -1;
-    bool m_bSortAscending = true;
     // The caption's icons: the large one (also drawn when minimised) and the small one, each
     // from the image of its own size.
     HICON m_hWindowIcon = nullptr;
@@ -95,14 +88,13 @@ class CQarvVindleDlg {
     HWND m_staticTitle = nullptr;
     HWND m_btnStop = nullptr;
     vindle::StatusLineControl m_statusLine;
-    bool m_searching = false;
+    bool m_busy = false;
     // WM_CLOSE came while a dialog was open over the window: it closes once that has returned.
     bool m_closePending = false;
 
-    // Made with the window; the session (and its worker) ends before the observer and the rows.
-    std::unique_ptr<vindle::PostedSearchObserver> m_observer;
-    std::unique_ptr<vindle::SearchSession> m_session;
+    // Made with the window; the logic (and its search) ends before the tasks and the list.
+    std::unique_ptr<vindle::PostedTasks> m_tasks;
     std::unique_ptr<vindle::Win32ListView> m_listView;
+    std::unique_ptr<vindle::MainWindowLogic> m_logic;
     std::unique_ptr<vindle::PostedListMirror> m_mirror;
-    std::unique_ptr<vindle::DeviceListActions> m_rowActions;
 };

@@ -105,7 +105,7 @@ void AddReportColumn(HWND list, int index, const char* title, int pixels) {
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
-    column.cx = pixels;
+    column.cx = MulDiv(pixels, static_cast<int>(GetDpiForWindow(list)), USER_DEFAULT_SCREEN_DPI);
     column.pszText = text.data();
     SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
                  reinterpret_cast<LPARAM>(&column));

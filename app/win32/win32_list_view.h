@@ -31,7 +31,7 @@ class Win32ListView final : public ListView {
     HWND m_list;
 };
 
-// Appends a left-aligned column `pixels` wide.
+// Appends a left-aligned column of `pixels` width (at 96 DPI; scaled to the list's DPI).
 void AddReportColumn(HWND list, int index, const char* title, int pixels);
 
 }  // namespace vindle

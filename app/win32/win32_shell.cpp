@@ -37,8 +37,8 @@ bool SetClipboardText(const std::wstring& text) {
 }  // namespace
 
 bool OpenUrl(const std::string& url) {
-    const HINSTANCE result = ShellExecuteW(nullptr, L"open", Utf8ToWide(url).c_str(), nullptr,
-                                           nullptr, SW_SHOWNORMAL);
+    const HINSTANCE result =
+        ShellExecuteW(nullptr, L"open", Utf8ToWide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
