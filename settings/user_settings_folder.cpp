@@ -29,7 +29,7 @@ std::filesystem::path AppDataSettingsFolder() {
     wchar_t* roaming = nullptr;
     std::filesystem::path folder;
     if (SUCCEEDED(
-            SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &roaming))) {
+            SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_CREATE, nullptr, &roaming))) {
         folder = std::filesystem::path(roaming) / L"Qarv Vindle";
     }
     CoTaskMemFree(roaming);
