@@ -7,14 +7,10 @@
 #include "app/win32/conset_dlg.h"
 #include "app/win32/dialog_object.h"
 #include "app/win32/owned_windows.h"
-#include "app/win32/posted_list_mirror.h"
 #include "app/win32/resource.h"
 #include "app/win32/row_menu.h"
-#include "app/win32/win32_controls.h"
 #include "app/win32/win32_list_view.h"
-#include "app/win32/win32_shell.h"
-#include "app/win32/win32_text.h"
-#include "app/win32/window_messages.h"
+#include "app/win32/win32_main_view.h"
 #include "app/win32/window_metrics.h"
 #include "discovery/device_list_rules.h"
 #include "discovery/main_window_logic.h"
@@ -22,73 +18,56 @@
 
 namespace {
 
-// The title's cell height, in pixels at 96 DPI.
+// The title's cell height, in pixels at 96 DPI (ANSI character set, default precision and
+// quality: all 0).
 constexpr int kTitleFontHeight = 32;
+// Posted to the window for the tasks waiting to run on its thread.
+constexpr UINT WM_APP_RUN_TASKS = WM_APP + 1;
 
-// The icon's image closest to `metric`'s size at `dpi`.
-HICON LoadWindowIcon(int metric, UINT dpi) {
-    const int size = GetSystemMetricsForDpi(metric, dpi);
-    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
-                                         MAKEINTRESOURCEW(IDI_QARV_VINDLE), IMAGE_ICON, size, size,
-                                         LR_DEFAULTCOLOR));
-}
+// Shows the logic's rows in the list control: each run of changes posts one replay.
+class PostedMirror final : public vindle::ListMirror {
+  public:
+    PostedMirror(vindle::MemoryListView& rows, vindle::ListView& list, vindle::MainWindowView& view)
+        : ListMirror(rows, list), m_view(view) {}
+    ~PostedMirror() override { Detach(); }
 
-void DestroyIcons(std::initializer_list<HICON> icons) {
-    for (HICON icon : icons) {
-        if (icon != nullptr) {
-            DestroyIcon(icon);
-        }
+  protected:
+    void PostSync() override {
+        m_view.Post([this] { Sync(); });
     }
-}
+
+  private:
+    vindle::MainWindowView& m_view;
+};
 
 }  // namespace
 
 CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, vindle::Settings& settings)
     : m_network(network), m_settings(settings) {}
 
-CQarvVindleDlg::~CQarvVindleDlg() {
-    if (m_logic) {
-        m_logic->OnClose();
-    }
-    if (m_tasks) {
-        m_tasks->Detach();
-    }
-    FinishSearch();
-    // The title label kept using the font until the window was destroyed.
-    if (m_titleFont != nullptr) {
-        DeleteObject(m_titleFont);
-    }
-    DestroyIcons({m_hWindowIcon, m_hSmallIcon});
-}
+CQarvVindleDlg::~CQarvVindleDlg() = default;
 
 INT_PTR CQarvVindleDlg::DoModal() {
     return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_QARV_VINDLE_DIALOG),
                            nullptr, &CQarvVindleDlg::DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
-void CQarvVindleDlg::FinishSearch() {
-    if (m_logic) {
-        m_logic->FinishSearch();
-    }
-}
-
 INT_PTR CALLBACK CQarvVindleDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
     auto* self = vindle::DialogObject(dialog, message, lParam, &CQarvVindleDlg::m_hWnd);
-    return self != nullptr ? self->HandleMessage(message, wParam, lParam) : FALSE;
-}
-
-INT_PTR CQarvVindleDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    const INT_PTR result = HandleWindowMessage(message, wParam, lParam);
+    if (self == nullptr) {
+        return FALSE;
+    }
+    const INT_PTR result = self->HandleMessage(message, wParam, lParam);
     // A dialog open over the window when it was asked to close has returned.
-    if (m_closePending && IsWindowEnabled(m_hWnd)) {
-        m_closePending = false;
-        EndDialog(m_hWnd, IDCANCEL);
+    if (self->m_closePending && IsWindowEnabled(dialog)) {
+        self->m_closePending = false;
+        EndDialog(dialog, IDCANCEL);
     }
     return result;
 }
 
-INT_PTR CQarvVindleDlg::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CQarvVindleDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog();
@@ -111,25 +90,23 @@ INT_PTR CQarvVindleDlg::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM 
             return FALSE;
         case WM_SETCURSOR:
             // The list shows that a search is working in the background.
-            if (m_busy && reinterpret_cast<HWND>(wParam) == m_listDevices &&
+            if (m_view->Busy() && reinterpret_cast<HWND>(wParam) == m_listDevices &&
                 LOWORD(lParam) == HTCLIENT) {
                 SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
                 SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
                 return TRUE;
             }
             return FALSE;
-        case WM_APP_ROWS_CHANGED:
-            m_mirror->Sync();
-            return TRUE;
         case WM_APP_RUN_TASKS:
-            m_tasks->RunPending();
+            m_view->RunPosted();
             return TRUE;
         case WM_PAINT:
             return OnPaint();
         case WM_QUERYDRAGICON:
-            return reinterpret_cast<INT_PTR>(m_hWindowIcon);
+            return reinterpret_cast<INT_PTR>(m_dpi.BigIcon());
         case WM_DPICHANGED:
-            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            m_dpi.Rescale(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            m_view->StatusLine().SetDpi(HIWORD(wParam));
             return TRUE;
         case WM_CLOSE:
             OnClose();
@@ -148,7 +125,6 @@ BOOL CQarvVindleDlg::OnInitDialog() {
     m_listDevices = GetDlgItem(m_hWnd, IDC_DEVICE_LIST);
     m_staticTitle = GetDlgItem(m_hWnd, IDC_TITLE);
     m_btnStop = GetDlgItem(m_hWnd, IDC_STOP);
-    m_statusLine.Attach(GetDlgItem(m_hWnd, IDC_STATUS_LINE));
     m_dpi.Attach(m_hWnd);
 
     const vindle::SettingsStartup settings = vindle::PrepareSettings(m_settings);
@@ -157,8 +133,12 @@ BOOL CQarvVindleDlg::OnInitDialog() {
     if (GetMenu(m_hWnd) == nullptr) {
         SetMenu(m_hWnd, LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAIN_MENU)));
     }
-    SetIcons();
-    SetTitleFont();
+    m_dpi.SetIcons(IDI_QARV_VINDLE);
+    LOGFONTW title{};
+    title.lfHeight = kTitleFontHeight;
+    title.lfWeight = FW_NORMAL;
+    lstrcpyW(title.lfFaceName, L"Times New Roman");
+    m_dpi.SetOwnFont(m_staticTitle, title);
 
     const LONG_PTR style = GetWindowLongPtrW(m_listDevices, GWL_STYLE);
     SetWindowLongPtrW(m_listDevices, GWL_STYLE, (style & ~LVS_TYPEMASK) | LVS_REPORT);
@@ -168,60 +148,21 @@ BOOL CQarvVindleDlg::OnInitDialog() {
         vindle::AddReportColumn(m_listDevices, column, vindle::kDeviceListHeadings[column],
                                 vindle::kDeviceListColumnPixels);
     }
-    m_statusLine.SetDpi(m_dpi.Dpi());
+    m_dpi.KeepColumns(m_listDevices);
     // The list follows a button, not a label: a screen reader gets its name here.
     vindle::SetAccessibleName(m_listDevices, L"Printers found");
     vindle::SetAccessibleName(m_btnStop, L"Stop the search");
 
-    m_tasks = std::make_unique<vindle::PostedTasks>(m_hWnd, WM_APP_RUN_TASKS);
+    m_view = std::make_unique<vindle::Win32MainView>(m_hWnd, WM_APP_RUN_TASKS);
+    m_view->StatusLine().SetDpi(m_dpi.Dpi());
     m_listView = std::make_unique<vindle::Win32ListView>(m_listDevices);
-    vindle::MainWindowView& view = *this;
-    m_logic = std::make_unique<vindle::MainWindowLogic>(view, m_network, m_settings);
-    m_mirror = std::make_unique<vindle::PostedListMirror>(m_logic->Rows(), *m_listView, m_hWnd,
-                                                          WM_APP_ROWS_CHANGED);
+    m_logic = std::make_unique<vindle::MainWindowLogic>(*m_view, m_network, m_settings);
+    m_mirror = std::make_unique<PostedMirror>(m_logic->Rows(), *m_listView, *m_view);
     m_logic->AttachMirror(m_mirror.get());
     m_logic->OnInitDialog(settings);
     vindle::CenterWindow(m_hWnd, nullptr);
     // The first tab stop, "Retrieve", gets the focus.
     return TRUE;
-}
-
-void CQarvVindleDlg::SetIcons() {
-    const HICON big = m_hWindowIcon;
-    const HICON small = m_hSmallIcon;
-    m_hWindowIcon = LoadWindowIcon(SM_CXICON, m_dpi.Dpi());
-    m_hSmallIcon = LoadWindowIcon(SM_CXSMICON, m_dpi.Dpi());
-    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hWindowIcon));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
-    DestroyIcons({big, small});
-}
-
-void CQarvVindleDlg::SetTitleFont() {
-    const HFONT font =
-        CreateFontW(m_dpi.Scale(kTitleFontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                    ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                    DEFAULT_PITCH | FF_DONTCARE, L"Times New Roman");
-    if (font == nullptr) {
-        return;
-    }
-    SendMessageW(m_staticTitle, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (m_titleFont != nullptr) {
-        DeleteObject(m_titleFont);
-    }
-    m_titleFont = font;
-}
-
-void CQarvVindleDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
-    const UINT previous = m_dpi.Dpi();
-    m_dpi.Rescale(dpi, suggested, m_staticTitle);
-    SetTitleFont();
-    SetIcons();
-    for (int column = 0; column < vindle::kDeviceListColumnCount; ++column) {
-        const int width = ListView_GetColumnWidth(m_listDevices, column);
-        ListView_SetColumnWidth(m_listDevices, column,
-                                MulDiv(width, static_cast<int>(dpi), static_cast<int>(previous)));
-    }
-    m_statusLine.SetDpi(dpi);
 }
 
 void CQarvVindleDlg::OnCommand(int id, int code) {
@@ -328,7 +269,7 @@ void CQarvVindleDlg::OnConfiguration() {
 
 void CQarvVindleDlg::OnClose() {
     m_logic->OnClose();
-    m_tasks->Detach();
+    m_view->DropPosted();
     // A dialog open over the window is cancelled first: its modal run returns, then the window
     // closes (HandleMessage), so no dialog is left without its owner.
     if (vindle::CancelOwnedWindows(m_hWnd)) {
@@ -354,66 +295,7 @@ bool CQarvVindleDlg::OnPaint() {
     GetClientRect(m_hWnd, &client);
     const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
     const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(dc, x, y, m_hWindowIcon);
+    DrawIcon(dc, x, y, m_dpi.BigIcon());
     EndPaint(m_hWnd, &paint);
     return true;
-}
-
-HWND CQarvVindleDlg::Control(vindle::MainControl control) const {
-    switch (control) {
-        case vindle::MainControl::Retrieve:
-            return m_btnRetrieve;
-        case vindle::MainControl::Stop:
-            return m_btnStop;
-        case vindle::MainControl::Browse:
-            return m_btnBrowse;
-        case vindle::MainControl::DeviceList:
-            return m_listDevices;
-    }
-    return nullptr;
-}
-
-void CQarvVindleDlg::EnableControl(vindle::MainControl control, bool enabled) {
-    // The keyboard focus moves on from a control being disabled.
-    vindle::EnableDialogControl(Control(control), enabled);
-}
-
-void CQarvVindleDlg::ShowControl(vindle::MainControl control, bool shown) {
-    ShowWindow(Control(control), shown ? SW_SHOWNA : SW_HIDE);
-}
-
-bool CQarvVindleDlg::HasFocus(vindle::MainControl control) {
-    return GetFocus() == Control(control);
-}
-
-void CQarvVindleDlg::SetFocus(vindle::MainControl control) {
-    SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(control)), TRUE);
-}
-
-void CQarvVindleDlg::ShowBusyCursor(bool busy) {
-    m_busy = busy;
-}
-
-void CQarvVindleDlg::ShowStatus(const std::string& brief, const std::string& full) {
-    m_statusLine.Show(vindle::Utf8ToWide(brief), vindle::Utf8ToWide(full));
-}
-
-void CQarvVindleDlg::ShowMessage(const std::string& text) {
-    vindle::ShowWarning(m_hWnd, text);
-}
-
-bool CQarvVindleDlg::OpenAddress(const std::string& url) {
-    return vindle::OpenUrl(url);
-}
-
-bool CQarvVindleDlg::PutOnClipboard(const std::string& text) {
-    return vindle::PutClipboardText(m_hWnd, text);
-}
-
-std::optional<vindle::SaveFileChoice> CQarvVindleDlg::AskSaveFileName() {
-    return vindle::AskSaveFile(m_hWnd);
-}
-
-void CQarvVindleDlg::Post(Task task) {
-    m_tasks->Post(std::move(task));
 }
