@@ -74,14 +74,13 @@ INT_PTR CQarvVindleDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));
             return TRUE;
-        case WM_NOTIFY: {
-            LRESULT result = 0;
-            if (OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) {
-                SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+        case WM_NOTIFY:
+            // The notifications handled here all answer 0.
+            if (OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) {
+                SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, 0);
                 return TRUE;
             }
             return FALSE;
-        }
         case WM_CONTEXTMENU:
             if (reinterpret_cast<HWND>(wParam) == m_listDevices) {
                 OnContextMenu(lParam);
@@ -112,7 +111,8 @@ INT_PTR CQarvVindleDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             OnClose();
             return TRUE;
         case WM_DESTROY:
-            OnDestroy();
+            vindle::ClearAccessibleNames(m_listDevices);
+            vindle::ClearAccessibleNames(m_btnStop);
             return FALSE;
         default:
             return FALSE;
@@ -120,8 +120,6 @@ INT_PTR CQarvVindleDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 }
 
 BOOL CQarvVindleDlg::OnInitDialog() {
-    m_btnRetrieve = GetDlgItem(m_hWnd, IDC_RETRIEVE);
-    m_btnBrowse = GetDlgItem(m_hWnd, IDC_BROWSE);
     m_listDevices = GetDlgItem(m_hWnd, IDC_DEVICE_LIST);
     m_staticTitle = GetDlgItem(m_hWnd, IDC_TITLE);
     m_btnStop = GetDlgItem(m_hWnd, IDC_STOP);
@@ -205,8 +203,7 @@ void CQarvVindleDlg::OnCommand(int id, int code) {
     }
 }
 
-bool CQarvVindleDlg::OnNotify(const NMHDR& header, LRESULT& result) {
-    result = 0;
+bool CQarvVindleDlg::OnNotify(const NMHDR& header) {
     if (header.code == HDN_ITEMCLICKA || header.code == HDN_ITEMCLICKW) {
         // From the list's header (control id 0).
         if (header.idFrom != 0 || GetParent(header.hwndFrom) != m_listDevices) {
@@ -277,11 +274,6 @@ void CQarvVindleDlg::OnClose() {
     } else {
         EndDialog(m_hWnd, IDCANCEL);
     }
-}
-
-void CQarvVindleDlg::OnDestroy() {
-    vindle::ClearAccessibleNames(m_listDevices);
-    vindle::ClearAccessibleNames(m_btnStop);
 }
 
 bool CQarvVindleDlg::OnPaint() {

@@ -38,14 +38,13 @@ class CQarvVindleDlg final {
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     BOOL OnInitDialog();
     void OnCommand(int id, int code);
-    // Returns the notification's result, or nothing for notifications left to the dialog.
-    bool OnNotify(const NMHDR& header, LRESULT& result);
+    // False for notifications left to the dialog.
+    bool OnNotify(const NMHDR& header);
     void OnHeaderItemClick(int column, int button);
     void OnContextMenu(LPARAM position);
     void OnAbout();
     void OnConfiguration();
     void OnClose();
-    void OnDestroy();
     bool OnPaint();
 
     vindle::Network& m_network;
@@ -56,8 +55,6 @@ class CQarvVindleDlg final {
     vindle::DialogDpi m_dpi;
 
     HWND m_hWnd = nullptr;
-    HWND m_btnRetrieve = nullptr;
-    HWND m_btnBrowse = nullptr;
     HWND m_listDevices = nullptr;
     HWND m_staticTitle = nullptr;
     HWND m_btnStop = nullptr;
