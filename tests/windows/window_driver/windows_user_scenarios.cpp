@@ -196,8 +196,8 @@ std::string SettingsInUserFolder(Session& session) {
     Expect(!file.empty(), "no --settings-file given");
     HWND status = Child(session.main, ids::kStatusLine);
     const std::wstring brief = Text(status);
-    Expect(Contains(brief, file), "the status line does not name " + ToBytes(file) + ": \"" +
-                                      ToBytes(brief) + "\"");
+    Expect(Contains(brief, file),
+           "the status line does not name " + ToBytes(file) + ": \"" + ToBytes(brief) + "\"");
     Expect(GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES,
            "the window made no settings file in the user's folder");
 
@@ -217,8 +217,8 @@ std::string SettingsInUserFolder(Session& session) {
     PostClick(Child(dialog, IDCANCEL));
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     Expect(box != nullptr, "OK on a read-only settings file showed no message");
-    Expect(Contains(message, file), "the message does not name " + ToBytes(file) + ": \"" +
-                                        ToBytes(message) + "\"");
+    Expect(Contains(message, file),
+           "the message does not name " + ToBytes(file) + ": \"" + ToBytes(message) + "\"");
     return "the status line and the configuration dialog's message name the settings file in "
            "the user's folder, character for character";
 }
