@@ -58,7 +58,7 @@ void DialogDpi::ApplyOwnFont() {
 
 void DialogDpi::SetIcons(int id) {
     m_iconId = id;
-    for (const int kind : {ICON_SMALL, ICON_BIG}) {
+    for (const int kind : {ICON_BIG, ICON_SMALL}) {
         const int size = GetSystemMetricsForDpi(kind == ICON_BIG ? SM_CXICON : SM_CXSMICON, m_dpi);
         const HICON previous = m_icons[kind];
         m_icons[kind] = static_cast<HICON>(

@@ -43,6 +43,7 @@ Win32MainView::Win32MainView(HWND dialog, UINT taskMessage)
 }
 
 HWND Win32MainView::Control(MainControl control) const {
+    // In MainControl's order.
     constexpr int kIds[] = {IDC_RETRIEVE, IDC_STOP, IDC_BROWSE, IDC_DEVICE_LIST};
     return GetDlgItem(m_dialog, kIds[static_cast<int>(control)]);
 }
