@@ -56,7 +56,7 @@ void BringToFront(HWND window) {
            "the main window does not come to the foreground");
 }
 
-// A visible top-level window of the program with the given class, or null.
+// A top-level window of the program with the given class, or null.
 HWND ProgramWindow(Session& session, const wchar_t* windowClass) {
     struct Search {
         DWORD process;
@@ -238,7 +238,8 @@ std::string RowMenu(Session& session) {
     constexpr DWORD kAt = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     SendInputs({MouseInput(kAt, cell), MouseInput(kAt | MOUSEEVENTF_RIGHTDOWN, cell),
                 MouseInput(kAt | MOUSEEVENTF_RIGHTUP, cell)});
-    Expect(WaitUntil(3000, [&] { return ProgramWindow(session, L"#32768") != nullptr; }),
+    Expect(WaitUntil(3000,
+                     [&] { return IsWindowVisible(ProgramWindow(session, L"#32768")) != FALSE; }),
            "a right-click on a row's second cell opens no menu");
     Expect(IsRowSelected(list, row) && !IsRowSelected(list, 0),
            "the right-click did not make its row the selection");
