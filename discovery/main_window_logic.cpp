@@ -122,10 +122,11 @@ void MainWindowLogic::ShowEnd(const SearchOutcome& outcome) {
 }
 
 void MainWindowLogic::ShowSearchRunning(bool running) {
-    m_view.EnableControl(MainControl::Stop, running);
+    // Before Stop goes: a disabled control loses the focus to wherever the toolkit chooses.
     if (!running && m_view.HasFocus(MainControl::Stop)) {
         m_view.SetFocus(MainControl::DeviceList);
     }
+    m_view.EnableControl(MainControl::Stop, running);
     m_view.ShowControl(MainControl::Stop, running);
     m_view.ShowBusyCursor(running);
 }

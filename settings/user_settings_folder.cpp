@@ -78,18 +78,4 @@ UserSettingsFolderResult FindUserSettingsFolder(bool create) {
     return result;
 }
 
-std::optional<std::string> EnterUserSettingsFolder() {
-    const UserSettingsFolderResult found = FindUserSettingsFolder(true);
-    if (!found.Ok()) {
-        return found.errorText;
-    }
-    std::error_code error;
-    std::filesystem::current_path(found.folder, error);
-    if (error) {
-        return "The settings folder " + PathText(found.folder) +
-               " cannot be used: " + error.message();
-    }
-    return std::nullopt;
-}
-
 }  // namespace vindle

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
 
 namespace vindle {
@@ -28,10 +27,5 @@ struct UserSettingsFolderResult {
 };
 // With `create`, the folder is created when needed, and failing to create it is an error.
 UserSettingsFolderResult FindUserSettingsFolder(bool create);
-
-// FindUserSettingsFolder(true), then the folder becomes the working directory; an error text
-// when either fails (the working directory is then unchanged). For a front end that still keeps
-// its settings in the working directory.
-std::optional<std::string> EnterUserSettingsFolder();
 
 }  // namespace vindle

@@ -3,7 +3,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "app/qt/ip_address_edit.h"
+#include "platform/qt/ip_address_edit.h"
 
 namespace vindle {
 namespace {

@@ -14,8 +14,8 @@
 #include <utility>
 
 #include "app/qt/conset_adapters.h"
-#include "app/qt/ip_address_edit.h"
 #include "platform/qt/dialog_units.h"
+#include "platform/qt/ip_address_edit.h"
 #include "platform/qt/qt_control.h"
 #include "platform/qt/qt_list_view.h"
 #include "settings/conset_logic.h"

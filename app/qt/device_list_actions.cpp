@@ -1,14 +1,11 @@
 #include "app/qt/device_list_actions.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -16,7 +13,7 @@
 #include <utility>
 
 #include "discovery/device_list_rules.h"
-#include "platform/list_mirror.h"
+#include "discovery/main_window_logic.h"
 
 namespace vindle {
 namespace {
@@ -39,22 +36,8 @@ DeviceListActions::UrlOpener& UrlOpenerSlot() {
     return s_opener;
 }
 
-QString FromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The list's texts: one Latin-1 byte per character.
-QString FromLatin1(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString FromLocal8Bit(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToLocal8Bit(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 }  // namespace
@@ -71,66 +54,25 @@ DeviceListActions::UrlOpener DeviceListActions::SetUrlOpener(UrlOpener opener) {
     return std::exchange(UrlOpenerSlot(), std::move(opener));
 }
 
-DeviceListActions::DeviceListActions(QTreeWidget* list, ListMirror& rows)
-    : QObject(list), m_list(list), m_rows(rows), m_menu(new QMenu(list)) {
-    setObjectName(QStringLiteral("deviceListActions"));
-    m_menu->setObjectName(QStringLiteral("deviceListMenu"));
-    QAction* open = m_menu->addAction(QStringLiteral("Open Web Page"));
-    open->setObjectName(QStringLiteral("openWebPageAction"));
-    connect(open, &QAction::triggered, this, [this] { OpenAddress(m_menuAddress); });
-    m_menu->addSeparator();
-    // The text after the tab is shown as the shortcut; Ctrl+C itself is caught in eventFilter.
-    QAction* copy = m_menu->addAction(QStringLiteral("Copy\tCtrl+C"));
-    copy->setObjectName(QStringLiteral("copyRowsAction"));
-    connect(copy, &QAction::triggered, this, &DeviceListActions::CopySelectedRows);
-    QAction* copyIp = m_menu->addAction(QStringLiteral("Copy IP Address"));
-    copyIp->setObjectName(QStringLiteral("copyIpAction"));
-    connect(copyIp, &QAction::triggered, this, [this] { CopySelectedColumn(kIpAddressColumn); });
-    QAction* copyMac = m_menu->addAction(QStringLiteral("Copy MAC Address"));
-    copyMac->setObjectName(QStringLiteral("copyMacAction"));
-    connect(copyMac, &QAction::triggered, this, [this] { CopySelectedColumn(kMacAddressColumn); });
-
-    connect(m_list, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item) { OpenWebPage(m_list->indexOfTopLevelItem(item)); });
-    m_list->installEventFilter(this);
-    m_list->viewport()->installEventFilter(this);
-}
-
-void DeviceListActions::OpenWebPage(int row) {
-    if (row < 0) {
-        return;
-    }
-    std::string address;
-    m_rows.WithRows([&](ListView& rows) { address = rows.ItemText(row, kIpAddressColumn); });
-    OpenAddress(address);
-}
-
-void DeviceListActions::OpenAddress(const std::string& address) {
-    // Only an address becomes the URL's host; a row's text is never handed to a shell.
-    const std::string page = WebPageAddress(address);
-    if (page.empty()) {
-        return;
-    }
-    const QUrl url(QString::fromLatin1(page.data(), static_cast<qsizetype>(page.size())),
-                   QUrl::StrictMode);
-    const bool opened = UrlOpenerSlot() ? UrlOpenerSlot()(url) : QDesktopServices::openUrl(url);
-    if (!opened) {
-        ShowWarning(NoBrowserMessage(page));
+void DeviceListActions::ShowWarning(QWidget* owner, const std::string& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Qarv Vindle"), FromLocal8Bit(text),
+                    QMessageBox::Ok, owner);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (MessageBoxHookSlot()) {
+        MessageBoxHookSlot()(box);
+    } else {
+        box.exec();
     }
 }
 
-void DeviceListActions::CopySelectedRows() {
-    QGuiApplication::clipboard()->setText(FromUtf8(FormatTabSeparated(Rows(true))));
+bool DeviceListActions::OpenUrl(const std::string& url) {
+    const QUrl page(QString::fromLatin1(url.data(), static_cast<qsizetype>(url.size())),
+                    QUrl::StrictMode);
+    return UrlOpenerSlot() ? UrlOpenerSlot()(page) : QDesktopServices::openUrl(page);
 }
 
-void DeviceListActions::CopySelectedColumn(int column) {
-    std::string text;
-    m_rows.WithRows([&](ListView& rows) { text = SelectedColumnText(rows, column); });
-    QGuiApplication::clipboard()->setText(FromLatin1(text));
-}
-
-void DeviceListActions::SaveListAs() {
-    QFileDialog dialog(m_list->window(), QStringLiteral("Save List As"));
+std::optional<SaveFileChoice> DeviceListActions::AskSaveFileName(QWidget* owner) {
+    QFileDialog dialog(owner, QStringLiteral("Save List As"));
     dialog.setObjectName(QStringLiteral("saveListDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -138,27 +80,47 @@ void DeviceListActions::SaveListAs() {
     const bool chosen =
         FileDialogHookSlot() ? FileDialogHookSlot()(dialog) : dialog.exec() == QDialog::Accepted;
     if (!chosen || dialog.selectedFiles().isEmpty()) {
-        return;
+        return std::nullopt;
     }
-    const ExportTarget target = ChooseExportTarget(
-        ToLocal8Bit(dialog.selectedFiles().constFirst()),
-        dialog.selectedNameFilter() == kJsonFilter ? OutputFormat::Json : OutputFormat::Csv);
-    const QString path = FromLocal8Bit(target.path);
-    const std::string text = FormatRows(target.format, Rows(false));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        ShowWarning(ListSaveFailedMessage(target.path, ToLocal8Bit(file.errorString())));
-    }
+    const QByteArray path = dialog.selectedFiles().constFirst().toLocal8Bit();
+    return SaveFileChoice{
+        std::string(path.constData(), static_cast<std::size_t>(path.size())),
+        dialog.selectedNameFilter() == kJsonFilter ? SaveFileType::Json : SaveFileType::Csv};
+}
+
+DeviceListActions::DeviceListActions(QTreeWidget* list, MainWindowLogic& logic)
+    : QObject(list), m_list(list), m_logic(logic), m_menu(new QMenu(list)) {
+    setObjectName(QStringLiteral("deviceListActions"));
+    m_menu->setObjectName(QStringLiteral("deviceListMenu"));
+    QAction* open = m_menu->addAction(QStringLiteral("Open Web Page"));
+    open->setObjectName(QStringLiteral("openWebPageAction"));
+    connect(open, &QAction::triggered, this, [this] { m_logic.OpenWebPage(m_menuAddress); });
+    m_menu->addSeparator();
+    // The text after the tab is shown as the shortcut; Ctrl+C itself is caught in eventFilter.
+    QAction* copy = m_menu->addAction(QStringLiteral("Copy\tCtrl+C"));
+    copy->setObjectName(QStringLiteral("copyRowsAction"));
+    connect(copy, &QAction::triggered, this, [this] { m_logic.CopySelectedRows(); });
+    QAction* copyIp = m_menu->addAction(QStringLiteral("Copy IP Address"));
+    copyIp->setObjectName(QStringLiteral("copyIpAction"));
+    connect(copyIp, &QAction::triggered, this,
+            [this] { m_logic.CopySelectedColumn(kIpAddressColumn); });
+    QAction* copyMac = m_menu->addAction(QStringLiteral("Copy MAC Address"));
+    copyMac->setObjectName(QStringLiteral("copyMacAction"));
+    connect(copyMac, &QAction::triggered, this,
+            [this] { m_logic.CopySelectedColumn(kMacAddressColumn); });
+
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        m_logic.OpenRowWebPage(m_list->indexOfTopLevelItem(item));
+    });
+    m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
 }
 
 bool DeviceListActions::eventFilter(QObject* watched, QEvent* event) {
     // The list on its own copies only the current cell.
     if (watched == m_list && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
-        CopySelectedRows();
+        m_logic.CopySelectedRows();
         return true;
     }
     if (event->type() == QEvent::ContextMenu) {
@@ -188,23 +150,6 @@ void DeviceListActions::ShowContextMenu(QTreeWidgetItem* item, const QPoint& glo
     // The item under the pointer, as the user sees it now (a sync could still move it).
     m_menuAddress = item->text(kIpAddressColumn).toLatin1().toStdString();
     m_menu->popup(globalPosition);
-}
-
-std::vector<DeviceRow> DeviceListActions::Rows(bool selectedOnly) {
-    std::vector<DeviceRow> rows;
-    m_rows.WithRows([&](ListView& list) { rows = ReadDeviceRows(list, selectedOnly); });
-    return rows;
-}
-
-void DeviceListActions::ShowWarning(const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Qarv Vindle"), FromLocal8Bit(text),
-                    QMessageBox::Ok, m_list->window());
-    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
-    if (MessageBoxHookSlot()) {
-        MessageBoxHookSlot()(box);
-    } else {
-        box.exec();
-    }
 }
 
 }  // namespace vindle

@@ -1,13 +1,12 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
 
 #include <functional>
+#include <optional>
 #include <string>
-#include <vector>
 
-#include "discovery/device_row_format.h"
+#include "platform/main_window_view.h"
 
 class QFileDialog;
 class QMenu;
@@ -16,16 +15,16 @@ class QPoint;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QUrl;
+class QWidget;
 
 namespace vindle {
 
-class ListMirror;
+class MainWindowLogic;
 
-// What the user can do with the rows of the device list: open a row's web page (double-click,
-// context menu, "Browse"), copy rows or single columns (context menu, Ctrl+C) and save the list
-// as CSV or JSON. It reads the rows the widget shows from the window's own copy of them, with
-// the widget's selection; the rules (which address, which format) are the core's. The list owns
-// it.
+// The device list's row actions as the user reaches them: a double-click opens a row's web page,
+// the context menu opens, copies and copies single columns, Ctrl+C copies the selected rows. Each
+// goes to the main-window logic, which decides what it produces. Also the desktop's side of those
+// actions (browser, message box, "Save List As" dialog), which tests replace. The list owns it.
 class DeviceListActions : public QObject {
     Q_OBJECT
 
@@ -45,30 +44,24 @@ class DeviceListActions : public QObject {
     static FileDialogHook SetFileDialogHook(FileDialogHook hook);
     static UrlOpener SetUrlOpener(UrlOpener opener);
 
-    // `rows` is what `list` shows; it must outlive the list.
-    DeviceListActions(QTreeWidget* list, ListMirror& rows);
+    // A warning box over `owner`, with the program's caption.
+    static void ShowWarning(QWidget* owner, const std::string& text);
+    // Hands `url` (an address the logic made) to the desktop; false when no browser started.
+    static bool OpenUrl(const std::string& url);
+    // The "Save List As" dialog over `owner`; nothing when cancelled.
+    static std::optional<SaveFileChoice> AskSaveFileName(QWidget* owner);
 
-    // Opens the web page of `row` (nothing for a row that does not exist or holds no address);
-    // when no browser starts, says so and shows the address.
-    void OpenWebPage(int row);
-    // The selected rows with a heading line, tab-separated, in the list's order.
-    void CopySelectedRows();
-    // One column of the selected rows, one line each.
-    void CopySelectedColumn(int column);
-    // Asks for a file and writes every row, in the list's order, as CSV or JSON.
-    void SaveListAs();
+    // `logic` must outlive the list.
+    DeviceListActions(QTreeWidget* list, MainWindowLogic& logic);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void OpenAddress(const std::string& address);
     void ShowContextMenu(QTreeWidgetItem* item, const QPoint& globalPosition);
-    std::vector<DeviceRow> Rows(bool selectedOnly);
-    void ShowWarning(const std::string& text);
 
     QTreeWidget* m_list;
-    ListMirror& m_rows;
+    MainWindowLogic& m_logic;
     QMenu* m_menu;
     // The address of the row the context menu was opened on.
     std::string m_menuAddress;

@@ -1,7 +1,8 @@
 #include "app/qt/qarv_vindle_dlg.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
-#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,17 +15,13 @@
 #include <utility>
 
 #include "app/qt/about_dlg.h"
-#include "app/qt/configuration_command.h"
+#include "app/qt/conset_dlg.h"
 #include "app/qt/device_list_actions.h"
-#include "app/qt/qt_search_observer.h"
 #include "app/qt/window_icon.h"
-#include "discovery/column_sort.h"
 #include "discovery/device_list_rules.h"
-#include "discovery/search_status_text.h"
 #include "platform/qt/dialog_units.h"
 #include "platform/qt/qt_list_mirror.h"
 #include "platform/qt/qt_list_view.h"
-#include "settings/settings_file.h"
 
 namespace {
 
@@ -33,34 +30,15 @@ constexpr int kClientWidth = 318;
 constexpr int kClientHeight = 358;
 constexpr int kTitleCellHeight = 32;
 
-// "Times New Roman" (or the closest serif) whose cell, ascent plus descent, is 32 pixels high,
-// as a Windows font of height 32 is: its characters are a little smaller than 32 pixels.
 QString FromSystemText(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QFont TitleFont() {
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setStyleHint(QFont::Serif);
-    font.setWeight(QFont::Normal);
-    // The cell grows in proportion to the size: one measurement gives the size to try, and each
-    // size measured loads a font, so the search downwards is short.
-    font.setPixelSize(kTitleCellHeight);
-    const int cellAtFull = QFontMetrics(font).height();
-    int pixels = cellAtFull > kTitleCellHeight ? kTitleCellHeight * kTitleCellHeight / cellAtFull
-                                               : kTitleCellHeight;
-    font.setPixelSize(pixels);
-    while (pixels > 1 && QFontMetrics(font).height() > kTitleCellHeight) {
-        font.setPixelSize(--pixels);
-    }
-    return font;
 }
 
 }  // namespace
 
 CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, vindle::Settings& settings,
                                QWidget* parent)
-    : QDialog(parent), m_network(network), m_settings(settings) {
+    : QDialog(parent), m_settings(settings) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Qarv Vindle"));
     // A top-level window of its own (own task-bar entry) with a minimise box but no maximise
@@ -74,21 +52,15 @@ CQarvVindleDlg::CQarvVindleDlg(vindle::Network& network, vindle::Settings& setti
     // safely waits for the disk; with no thread to spare it is made at get().
     auto settingsAtStart = std::async(std::launch::async | std::launch::deferred,
                                       [&settings] { return vindle::PrepareSettings(settings); });
+    m_logic = std::make_unique<vindle::MainWindowLogic>(static_cast<vindle::MainWindowView&>(*this),
+                                                        network, settings);
     BuildMenu();
     BuildControls();
-    if (const auto problem = vindle::StartupSettingsProblem(settingsAtStart.get().status)) {
-        SetStatusLine(*problem);
-    }
-
     m_listAdapter = std::make_unique<vindle::QtListView>(m_listDevices);
-    m_listMirror = std::make_unique<vindle::QtListMirror>(m_rows, *m_listAdapter);
-    m_rowActions = new vindle::DeviceListActions(m_listDevices, *m_listMirror);
-    m_searchObserver = std::make_unique<vindle::QtSearchObserver>(
-        [this](const vindle::SearchProgress& progress) { OnSearchProgressed(progress); },
-        [this](const vindle::SearchOutcome& outcome) { OnSearchEnded(outcome); });
-    m_session = std::make_unique<vindle::SearchSession>(
-        m_settings, m_network, m_rows, m_searchObserver.get(),
-        [this](WorkerBody body) { return StartWorkerThread(std::move(body)); });
+    m_listMirror = std::make_unique<vindle::QtListMirror>(m_logic->Rows(), *m_listAdapter);
+    m_logic->AttachMirror(m_listMirror.get());
+    new vindle::DeviceListActions(m_listDevices, *m_logic);
+    m_logic->OnInitDialog(settingsAtStart.get());
 }
 
 CQarvVindleDlg::~CQarvVindleDlg() {
@@ -108,7 +80,7 @@ void CQarvVindleDlg::BuildMenu() {
     connect(configuration, &QAction::triggered, this, &CQarvVindleDlg::OnConfiguration);
     QAction* saveList = tool->addAction(QStringLiteral("Save List As(&S)..."));
     saveList->setObjectName(QStringLiteral("saveListAction"));
-    connect(saveList, &QAction::triggered, this, [this] { m_rowActions->SaveListAs(); });
+    connect(saveList, &QAction::triggered, this, [this] { m_logic->SaveListAs(); });
 
     QMenu* help = m_menuBar->addMenu(QStringLiteral("Help(&H)"));
     help->setObjectName(QStringLiteral("helpMenu"));
@@ -134,7 +106,7 @@ void CQarvVindleDlg::BuildControls() {
     m_btnRetrieve->setObjectName(QStringLiteral("retrieveButton"));
     m_btnRetrieve->setGeometry(units.ToPixels(262, 3, 53, 20));
     m_btnRetrieve->setDefault(true);
-    connect(m_btnRetrieve, &QPushButton::clicked, this, &CQarvVindleDlg::OnRetrieve);
+    connect(m_btnRetrieve, &QPushButton::clicked, this, [this] { m_logic->OnRetrieve(); });
 
     m_listDevices = new QTreeWidget(client);
     m_listDevices->setObjectName(QStringLiteral("deviceList"));
@@ -162,25 +134,29 @@ void CQarvVindleDlg::BuildControls() {
         header->resizeSection(column, vindle::kDeviceListColumnPixels);
     }
     header->viewport()->installEventFilter(this);
-    connect(header, &QHeaderView::sectionClicked, this, &CQarvVindleDlg::OnHeaderSectionClicked);
+    // The header reports left clicks only; the pressed button confirms it.
+    connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
+        m_logic->OnHeaderItemClick(section, m_headerPressButton == Qt::LeftButton ? 0 : 1);
+    });
     connect(m_listDevices, &QTreeWidget::itemSelectionChanged, this,
-            &CQarvVindleDlg::OnListItemChanged);
+            [this] { m_logic->OnListItemChanged(m_listAdapter->NextSelected(-1)); });
 
     m_btnBrowse = new QPushButton(QStringLiteral("Browse"), client);
     m_btnBrowse->setObjectName(QStringLiteral("browseButton"));
     m_btnBrowse->setGeometry(units.ToPixels(262, 320, 53, 20));
-    m_btnBrowse->setEnabled(false);
-    connect(m_btnBrowse, &QPushButton::clicked, this, &CQarvVindleDlg::OnBrowse);
+    connect(m_btnBrowse, &QPushButton::clicked, this, [this] { m_logic->OnBrowse(); });
 
     m_staticTitle = new QLabel(QStringLiteral("Qarv Vindle"), client);
     m_staticTitle->setObjectName(QStringLiteral("titleLabel"));
     m_staticTitle->setTextFormat(Qt::PlainText);
     m_staticTitle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_staticTitle->setGeometry(units.ToPixels(3, 3, 258, 22));
-    m_staticTitle->setFont(TitleFont());
+    // "Times New Roman" (or the closest serif) as a Windows font of height 32.
+    m_staticTitle->setFont(vindle::FontOfCellHeight(QStringLiteral("Times New Roman"), QFont::Serif,
+                                                    kTitleCellHeight));
 
     // The free band left of "Browse": the status line, and "Stop" while a search runs.
-    m_statusLine = new QLabel(QString::fromStdString(vindle::IdleStatusText()), client);
+    m_statusLine = new QLabel(client);
     m_statusLine->setObjectName(QStringLiteral("statusLine"));
     m_statusLine->setTextFormat(Qt::PlainText);
     m_statusLine->setWordWrap(true);
@@ -192,8 +168,7 @@ void CQarvVindleDlg::BuildControls() {
     m_btnStop->setAccessibleName(QStringLiteral("Stop the search"));
     m_btnStop->setAutoDefault(false);
     m_btnStop->setGeometry(units.ToPixels(206, 320, 53, 20));
-    m_btnStop->hide();
-    connect(m_btnStop, &QPushButton::clicked, this, &CQarvVindleDlg::OnStop);
+    connect(m_btnStop, &QPushButton::clicked, this, [this] { m_logic->OnStop(); });
 
     setTabOrder(m_btnRetrieve, m_listDevices);
     setTabOrder(m_listDevices, m_btnStop);
@@ -202,65 +177,71 @@ void CQarvVindleDlg::BuildControls() {
     m_btnRetrieve->setFocus();
 }
 
-void CQarvVindleDlg::OnRetrieve() {
-    // Disabled until the session reports the end; a Retrieve that starts nothing gives it back.
-    m_btnRetrieve->setEnabled(false);
-    const vindle::SearchStart start = m_session->Start();
-    SetStatusLine(vindle::StartStatusLine(start));
-    if (!start.Started()) {
-        m_btnRetrieve->setEnabled(true);
-        return;
+QWidget* CQarvVindleDlg::ControlWidget(vindle::MainControl control) const {
+    switch (control) {
+        case vindle::MainControl::Retrieve:
+            return m_btnRetrieve;
+        case vindle::MainControl::Stop:
+            return m_btnStop;
+        case vindle::MainControl::Browse:
+            return m_btnBrowse;
+        case vindle::MainControl::DeviceList:
+            break;
     }
-    ShowSearchRunning(true);
+    return m_listDevices;
 }
 
-std::thread CQarvVindleDlg::StartWorkerThread(WorkerBody body) {
-    return std::thread(std::move(body));
+void CQarvVindleDlg::EnableControl(vindle::MainControl control, bool enabled) {
+    ControlWidget(control)->setEnabled(enabled);
 }
 
-void CQarvVindleDlg::OnStop() {
-    // The search's waits, sends and opens fail from now on; the worker ends through its usual
-    // last steps and keeps the rows it listed.
-    m_btnStop->setEnabled(false);
-    m_session->Stop();
+void CQarvVindleDlg::ShowControl(vindle::MainControl control, bool shown) {
+    ControlWidget(control)->setVisible(shown);
 }
 
-void CQarvVindleDlg::OnSearchProgressed(const vindle::SearchProgress& progress) {
-    if (!m_session->StopRequested()) {
-        SetStatusText(vindle::ProgressStatusText(progress));
-    }
+bool CQarvVindleDlg::HasFocus(vindle::MainControl control) {
+    return ControlWidget(control)->hasFocus();
 }
 
-void CQarvVindleDlg::OnSearchEnded(const vindle::SearchOutcome& outcome) {
-    m_lastOutcome = outcome;
-    SetStatusText(m_session->EndStatusText(outcome));
-    ShowSearchRunning(false);
-    // The search's socket is closed by now.
-    m_btnRetrieve->setEnabled(true);
+void CQarvVindleDlg::SetFocus(vindle::MainControl control) {
+    ControlWidget(control)->setFocus();
 }
 
-void CQarvVindleDlg::ShowSearchRunning(bool running) {
-    m_btnStop->setEnabled(running);
-    m_btnStop->setVisible(running);
-    if (running) {
+void CQarvVindleDlg::ShowBusyCursor(bool busy) {
+    if (busy) {
         m_listDevices->setCursor(Qt::BusyCursor);
     } else {
-        if (m_btnStop->hasFocus()) {
-            m_listDevices->setFocus();
-        }
         m_listDevices->unsetCursor();
     }
 }
 
-void CQarvVindleDlg::SetStatusText(const std::string& text) {
-    SetStatusLine({text, ""});
+void CQarvVindleDlg::ShowStatus(const std::string& brief, const std::string& full) {
+    // File names and system texts come in the system's encoding; the tooltip holds the full text.
+    const QString text = FromSystemText(brief);
+    m_statusLine->setText(text);
+    m_statusLine->setToolTip(full.empty() ? text : FromSystemText(full));
 }
 
-void CQarvVindleDlg::SetStatusLine(const vindle::StatusLine& line) {
-    // File names and system texts come in the system's encoding.
-    const QString text = FromSystemText(line.brief);
-    m_statusLine->setText(text);
-    m_statusLine->setToolTip(line.full.empty() ? text : FromSystemText(line.full));
+void CQarvVindleDlg::ShowMessage(const std::string& text) {
+    vindle::DeviceListActions::ShowWarning(this, text);
+}
+
+bool CQarvVindleDlg::OpenAddress(const std::string& url) {
+    return vindle::DeviceListActions::OpenUrl(url);
+}
+
+bool CQarvVindleDlg::PutOnClipboard(const std::string& text) {
+    QGuiApplication::clipboard()->setText(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    return true;
+}
+
+std::optional<vindle::SaveFileChoice> CQarvVindleDlg::AskSaveFileName() {
+    return vindle::DeviceListActions::AskSaveFileName(this);
+}
+
+void CQarvVindleDlg::Post(Task task) {
+    m_gate.Post(std::move(task));
 }
 
 QString CQarvVindleDlg::StatusText() const {
@@ -268,16 +249,7 @@ QString CQarvVindleDlg::StatusText() const {
 }
 
 int CQarvVindleDlg::QueuedCallsFromWorkers() const {
-    return m_listMirror->PostedCalls() + m_searchObserver->PostedCalls();
-}
-
-void CQarvVindleDlg::OnBrowse() {
-    m_rowActions->OpenWebPage(m_listAdapter->NextSelected(-1));
-}
-
-void CQarvVindleDlg::OnListItemChanged() {
-    m_btnBrowse->setEnabled(vindle::BrowseEnabledAfterSelectionChange(
-        m_btnBrowse->isEnabled(), m_listAdapter->NextSelected(-1)));
+    return m_listMirror->PostedCalls() + m_logic->PostedReports();
 }
 
 void CQarvVindleDlg::OnAbout() {
@@ -287,25 +259,8 @@ void CQarvVindleDlg::OnAbout() {
 
 void CQarvVindleDlg::OnConfiguration() {
     // The window reads nothing afterwards: a changed mode or time-out applies at the next search.
-    RunConfigurationDialog(this, m_settings);
-}
-
-void CQarvVindleDlg::OnHeaderSectionClicked(int section) {
-    // The header reports left clicks only; the pressed button confirms it.
-    if (m_headerPressButton == Qt::LeftButton) {
-        OnHeaderItemClick(section, 0);
-    }
-}
-
-void CQarvVindleDlg::OnHeaderItemClick(int column, int button) {
-    if (button != 0) {
-        return;
-    }
-    m_bSortAscending = vindle::SortAscendingAfterClick(m_nSortColumn, column);
-    m_nSortColumn = column;
-    // The rows are sorted where the search places them, so later rows go where the sort says.
-    m_listMirror->WithRows(
-        [&](vindle::ListView& rows) { vindle::SortByColumn(rows, column, m_bSortAscending); });
+    CConsetDlg dialog(m_settings, this);
+    dialog.exec();
 }
 
 bool CQarvVindleDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -332,12 +287,11 @@ void CQarvVindleDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CQarvVindleDlg::StopSearch() {
-    m_session->Close();
-    m_listMirror->Detach();
+    m_logic->OnClose();
     m_listAdapter->Detach();
-    m_searchObserver->Detach();
+    m_gate.Detach();
 }
 
 void CQarvVindleDlg::FinishSearch() {
-    m_session->Wait();
+    m_logic->FinishSearch();
 }

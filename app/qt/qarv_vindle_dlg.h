@@ -5,12 +5,12 @@
 
 #include <memory>
 #include <optional>
-#include <thread>
 
-#include "discovery/search_observer.h"
-#include "discovery/search_session.h"
-#include "platform/memory_list_view.h"
+#include "discovery/main_window_logic.h"
+#include "platform/main_window_view.h"
 #include "platform/network.h"
+#include "platform/qt/gui_thread_gate.h"
+#include "settings/settings.h"
 
 class QLabel;
 class QMenuBar;
@@ -18,25 +18,19 @@ class QPushButton;
 class QTreeWidget;
 
 namespace vindle {
-struct StatusLine;
-class DeviceListActions;
 class QtListMirror;
 class QtListView;
-class QtSearchObserver;
 }  // namespace vindle
 
 // The main window: the title, "Retrieve", the device list, "Browse", the status line with "Stop"
-// and the menu. "Retrieve" starts one search at a time through the search session. The worker
-// places rows in the window's own copy of them (m_rows), which the list widget shows; it reaches
-// the widgets only through queued calls. Closing the window ends a running search: the session
-// shuts the network down so that the worker's waits fail at once, and the adapters go inert so
-// that it never touches a widget again.
-class CQarvVindleDlg : public QDialog {
+// and the menu. It builds the controls and routes their events to the main-window logic, which
+// decides everything and drives the controls back through the view functions below. The list
+// widget shows the logic's rows through a mirror; the search worker reaches the widgets only
+// through queued calls. Closing the window ends a running search at once.
+class CQarvVindleDlg : public QDialog, private vindle::MainWindowView {
     Q_OBJECT
 
   public:
-    using WorkerBody = vindle::SearchSession::WorkerBody;
-
     // `network` is where every search opens its sockets and `settings` the file every search and
     // the configuration dialog use; both must outlive the window. The settings file is made when
     // missing (and may move to its fallback folder) while the window is built.
@@ -47,13 +41,14 @@ class CQarvVindleDlg : public QDialog {
     // the destructor calls it too.
     void FinishSearch();
 
-    int SortColumn() const { return m_nSortColumn; }
-    bool SortAscending() const { return m_bSortAscending; }
-
+    int SortColumn() const { return m_logic->SortColumn(); }
+    bool SortAscending() const { return m_logic->SortAscending(); }
     // The status line's text.
     QString StatusText() const;
     // How the last search ended; nothing before the first one has ended.
-    const std::optional<vindle::SearchOutcome>& LastOutcome() const { return m_lastOutcome; }
+    const std::optional<vindle::SearchOutcome>& LastOutcome() const {
+        return m_logic->LastOutcome();
+    }
     // Calls the search workers queued to the GUI thread so far: one per run of row changes and
     // one per progress report or end, whatever the number of rows. The workers never wait for
     // the GUI thread.
@@ -64,40 +59,31 @@ class CQarvVindleDlg : public QDialog {
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    // Starts the worker thread running `body`; throws std::system_error when no thread starts.
-    virtual std::thread StartWorkerThread(WorkerBody body);
-
   private Q_SLOTS:
-    void OnRetrieve();
-    void OnStop();
-    void OnBrowse();
-    void OnListItemChanged();
     void OnAbout();
     void OnConfiguration();
-    void OnHeaderSectionClicked(int section);
 
   private:
-    // `button` counts from 0 for the left mouse button.
-    void OnHeaderItemClick(int column, int button);
     void BuildMenu();
     void BuildControls();
-    // Shuts the network down and makes the adapters inert; the window is closing.
+    // Ends a running search and makes the adapters inert; the window is closing.
     void StopSearch();
-    void OnSearchProgressed(const vindle::SearchProgress& progress);
-    void OnSearchEnded(const vindle::SearchOutcome& outcome);
-    // Stop, the busy cursor: shown while a search runs.
-    void ShowSearchRunning(bool running);
-    void SetStatusText(const std::string& text);
-    // The tooltip holds the full text.
-    void SetStatusLine(const vindle::StatusLine& line);
+    QWidget* ControlWidget(vindle::MainControl control) const;
 
-    vindle::Network& m_network;
+    // vindle::MainWindowView
+    void EnableControl(vindle::MainControl control, bool enabled) override;
+    void ShowControl(vindle::MainControl control, bool shown) override;
+    bool HasFocus(vindle::MainControl control) override;
+    void SetFocus(vindle::MainControl control) override;
+    void ShowBusyCursor(bool busy) override;
+    void ShowStatus(const std::string& brief, const std::string& full) override;
+    void ShowMessage(const std::string& text) override;
+    bool OpenAddress(const std::string& url) override;
+    bool PutOnClipboard(const std::string& text) override;
+    std::optional<vindle::SaveFileChoice> AskSaveFileName() override;
+    void Post(Task task) override;
+
     vindle::Settings& m_settings;
-    // The rows as the searches placed them (and the sort ordered them); the widget shows them.
-    vindle::MemoryListView m_rows;
-
-    int m_nSortColumn = -1;
-    bool m_bSortAscending = true;
 
     QMenuBar* m_menuBar = nullptr;
     QPushButton* m_btnRetrieve = nullptr;
@@ -106,16 +92,12 @@ class CQarvVindleDlg : public QDialog {
     QLabel* m_staticTitle = nullptr;
     QLabel* m_statusLine = nullptr;
     QPushButton* m_btnStop = nullptr;
-    // Open, copy and save for the rows; the list owns it.
-    vindle::DeviceListActions* m_rowActions = nullptr;
+    Qt::MouseButton m_headerPressButton = Qt::NoButton;
 
-    // The adapters the worker uses; they live until the worker has ended.
+    // The worker's reports reach the GUI thread through it; closing detaches it.
+    vindle::GuiThreadGate m_gate;
+    // Declared before the adapters, which show its rows, so that it goes last.
+    std::unique_ptr<vindle::MainWindowLogic> m_logic;
     std::unique_ptr<vindle::QtListView> m_listAdapter;
     std::unique_ptr<vindle::QtListMirror> m_listMirror;
-    std::unique_ptr<vindle::QtSearchObserver> m_searchObserver;
-    // Declared last: it stops and joins its worker before the adapters go.
-    std::unique_ptr<vindle::SearchSession> m_session;
-
-    std::optional<vindle::SearchOutcome> m_lastOutcome;
-    Qt::MouseButton m_headerPressButton = Qt::NoButton;
 };

@@ -49,4 +49,20 @@ QFont DialogTemplateFont() {
     return font;
 }
 
+QFont FontOfCellHeight(const QString& family, QFont::StyleHint hint, int cellPixels) {
+    QFont font(family);
+    font.setStyleHint(hint);
+    font.setWeight(QFont::Normal);
+    // The cell grows in proportion to the size: one measurement gives the size to try, and each
+    // size measured loads a font, so the search downwards is short.
+    font.setPixelSize(cellPixels);
+    const int cellAtFull = QFontMetrics(font).height();
+    int pixels = cellAtFull > cellPixels ? cellPixels * cellPixels / cellAtFull : cellPixels;
+    font.setPixelSize(pixels);
+    while (pixels > 1 && QFontMetrics(font).height() > cellPixels) {
+        font.setPixelSize(--pixels);
+    }
+    return font;
+}
+
 }  // namespace vindle

@@ -29,4 +29,9 @@ class DialogUnits {
 // The font of the dialog templates: a sans-serif face at 8 points.
 QFont DialogTemplateFont();
 
+// `family` (or the closest face of `hint`'s kind) whose cell, ascent plus descent, is
+// `cellPixels` high, as a Windows font of that positive height is: its characters are a little
+// smaller than the cell.
+QFont FontOfCellHeight(const QString& family, QFont::StyleHint hint, int cellPixels);
+
 }  // namespace vindle

@@ -57,6 +57,9 @@ class LanEndToEndTest(unittest.TestCase):
 
     def setUp(self):
         self.workdir = tempfile.mkdtemp(prefix="vindle-e2e-")
+        # The user's own settings folder, where the settings go when the working directory's
+        # file is unusable: never the real one.
+        self.config_home = os.path.join(self.workdir, "config")
 
     def tearDown(self):
         shutil.rmtree(self.workdir)
@@ -65,9 +68,10 @@ class LanEndToEndTest(unittest.TestCase):
         with open(os.path.join(self.workdir, "QarvVindle.ini"), "w") as f:
             f.write(text)
 
-    def run_in_workdir(self, command, **kwargs):
+    def run_in_workdir(self, command, env=None, **kwargs):
+        env = dict(os.environ if env is None else env, XDG_CONFIG_HOME=self.config_home)
         return subprocess.run(command, cwd=self.workdir, capture_output=True, timeout=180,
-                              **kwargs)
+                              env=env, **kwargs)
 
     def gui_rows(self):
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
@@ -136,11 +140,19 @@ class LanEndToEndTest(unittest.TestCase):
     def test_scanner_unusable_settings_file_exits_5_with_path_and_reason(self):
         # A folder where the file should be, and a folder only root may write (run as nobody):
         # both refused by the system itself.
+        # The user's own folder takes over; where it cannot be made either, the scanner gives up.
         settings = os.path.join(self.workdir, "QarvVindle.ini")
         os.mkdir(settings)
         result = self.run_in_workdir([SCANNER])
+        self.assertEqual(result.returncode, 0, result.stderr.decode())
+        self.assertIn(f"using {self.config_home}/qarv-vindle/QarvVindle.ini".encode(),
+                      result.stderr)
+        self.config_home = os.path.join(settings, "not-a-folder")
+        open(self.config_home, "w").close()
+        result = self.run_in_workdir([SCANNER])
         self.assertEqual(result.returncode, 5, result.stderr.decode())
         self.assertIn(f"{settings} cannot be read: Is a directory".encode(), result.stderr)
+        os.remove(self.config_home)
         os.rmdir(settings)
         os.chmod(self.workdir, 0o755)
         result = self.run_in_workdir(

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "app/qt/ip_address_edit.h"
 #include "fakes/temp_dir.h"
+#include "platform/qt/ip_address_edit.h"
 #include "settings/settings_file.h"
 
 namespace vindle {

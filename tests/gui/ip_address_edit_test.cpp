@@ -1,4 +1,4 @@
-#include "app/qt/ip_address_edit.h"
+#include "platform/qt/ip_address_edit.h"
 
 #include <QApplication>
 #include <QClipboard>

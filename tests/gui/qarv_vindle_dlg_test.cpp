@@ -35,17 +35,6 @@ using std::chrono::milliseconds;
 
 constexpr std::int64_t kSecond = 1000000;
 
-std::string SettingsText(const char* broadcast, const char* specified) {
-    std::string text;
-    if (broadcast != nullptr) {
-        text += std::string("[BroadCast]\r\nStatus=") + broadcast + "\r\n";
-    }
-    if (specified != nullptr) {
-        text += std::string("[SearchSpecifiedAddress]\r\nStatus=") + specified + "\r\n";
-    }
-    return text + "[TimeOut]\r\nTimeVal=6\r\n";
-}
-
 FakePrinter Printer(const char* address, const char* model, const char* serial,
                     std::uint8_t macTail, std::int64_t delayMicros) {
     FakePrinter printer =
@@ -208,44 +197,14 @@ TEST_F(MainWindowTest, RetrieveListsPrintersInAddressOrderUntilTheQuietTimePasse
     EXPECT_EQ(m_network.OpenedSocketCount(), 2 + 2 * 3);
 }
 
-TEST_F(MainWindowTest, BrowseOpensTheLowestSelectedRow) {
-    AddThreePrinters();
-    test::UrlRecorder browser;
-    Open();
-    ASSERT_TRUE(RunSearch());
-    ASSERT_EQ(List()->topLevelItemCount(), 3);
-
-    ClickRow(1);
-    ASSERT_TRUE(Browse()->isEnabled());
-    QTest::mouseClick(Browse(), Qt::LeftButton);
-    ASSERT_EQ(browser.Urls().size(), 1);
-    EXPECT_EQ(browser.Urls()[0], QUrl("http://198.51.100.30"));
-
-    ClickRow(2);
-    ClickRow(0, Qt::ControlModifier);
-    QTest::mouseClick(Browse(), Qt::LeftButton);
-    ASSERT_EQ(browser.Urls().size(), 2);
-    EXPECT_EQ(browser.Urls()[1], QUrl("http://198.51.100.4"));
-
-    // With nothing selected Browse stays enabled and opens nothing.
-    ClickRow(0, Qt::ControlModifier);
-    ClickRow(2, Qt::ControlModifier);
-    ASSERT_TRUE(List()->selectedItems().isEmpty());
-    EXPECT_TRUE(Browse()->isEnabled());
-    QTest::mouseClick(Browse(), Qt::LeftButton);
-    EXPECT_EQ(browser.Urls().size(), 2);
-
-    // A new search empties the list; Browse stays enabled.
-    ASSERT_TRUE(RunSearch());
-    EXPECT_TRUE(Browse()->isEnabled());
-}
-
 TEST_F(MainWindowTest, HeaderClicksSortAndTheSelectionMovesWithItsRow) {
     AddThreePrinters();
     test::UrlRecorder browser;
     Open();
     ASSERT_TRUE(RunSearch());
+    EXPECT_FALSE(Browse()->isEnabled());
     ClickRow(2);  // 198.51.100.200
+    EXPECT_TRUE(Browse()->isEnabled());
 
     ClickHeader(3);
     EXPECT_EQ(m_dlg->SortColumn(), 3);
@@ -263,6 +222,10 @@ TEST_F(MainWindowTest, HeaderClicksSortAndTheSelectionMovesWithItsRow) {
     QTest::mouseClick(Browse(), Qt::LeftButton);
     ASSERT_EQ(browser.Urls().size(), 1);
     EXPECT_EQ(browser.Urls()[0], QUrl("http://198.51.100.200"));
+
+    // The rows are ordered by the window alone: the list's own sorting stays off.
+    EXPECT_FALSE(List()->isSortingEnabled());
+    EXPECT_FALSE(List()->header()->isSortIndicatorShown());
 }
 
 TEST_F(MainWindowTest, EscapeNeverClosesTheWindowButTheCloseBoxDoes) {
@@ -305,36 +268,6 @@ TEST_F(MainWindowTest, EnterPressesRetrieveOnlyWhileItIsEnabled) {
     EXPECT_EQ(m_network.OpenedSocketCount(), 2);
 }
 
-TEST_F(MainWindowTest, RetrieveWithoutASearchModeGivesTheButtonBackAtOnce) {
-    const struct {
-        const char* broadcast;
-        const char* specified;
-    } undefinedModes[] = {
-        {"Enabled", "Enabled"}, {"Disabled", "Disabled"}, {"Enabled", nullptr},
-        {nullptr, "Disabled"},  {"enabled", "Disabled"},  {"Enabled", ""},
-    };
-    for (const auto& mode : undefinedModes) {
-        WriteFile(m_dir.Path() / kSettingsFileName, SettingsText(mode.broadcast, mode.specified));
-        FakeNetwork network;
-        Open(network);
-        ASSERT_EQ(ReadSearchMode(m_settings), SearchMode::Undefined);
-        QTest::mouseClick(Retrieve(), Qt::LeftButton);
-        EXPECT_TRUE(Retrieve()->isEnabled());
-        EXPECT_EQ(network.OpenedSocketCount(), 0);
-        // A readable file that selects no mode is not reported.
-        EXPECT_EQ(m_dlg->findChild<QMessageBox*>(), nullptr);
-        m_dlg.reset();
-    }
-
-    // The mode is read at every Retrieve: a mended file makes the next press search.
-    Open();
-    QTest::mouseClick(Retrieve(), Qt::LeftButton);
-    EXPECT_TRUE(Retrieve()->isEnabled());
-    WriteFile(m_dir.Path() / kSettingsFileName, SettingsText("Enabled", "Disabled"));
-    ASSERT_TRUE(RunSearch());
-    EXPECT_EQ(m_network.OpenedSocketCount(), 1);
-}
-
 TEST_F(MainWindowTest, AnUnusableSettingsFileIsReportedInTheStatusLineAndAtRetrieve) {
     // A folder where the file should be: it can be neither opened nor created, root or not.
     std::filesystem::create_directory(m_dir.Path() / kSettingsFileName);
@@ -356,26 +289,6 @@ TEST_F(MainWindowTest, AnUnusableSettingsFileIsReportedInTheStatusLineAndAtRetri
     EXPECT_EQ(m_dlg->StatusText(), QStringLiteral("The settings file cannot be read (Is a "
                                                   "directory): no search was started"));
     EXPECT_TRUE(m_dlg->findChildren<QMessageBox*>().isEmpty());
-}
-
-// A window whose worker thread can never start.
-class NoThreadDlg : public CQarvVindleDlg {
-  public:
-    using CQarvVindleDlg::CQarvVindleDlg;
-
-  protected:
-    std::thread StartWorkerThread(WorkerBody) override {
-        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-    }
-};
-
-TEST_F(MainWindowTest, RetrieveWhoseThreadCannotStartGivesTheButtonBack) {
-    NoThreadDlg dlg(m_network, m_settings);
-    ASSERT_TRUE(test::ShowAndActivate(dlg));
-    auto* retrieve = dlg.findChild<QPushButton*>("retrieveButton");
-    QTest::mouseClick(retrieve, Qt::LeftButton);
-    EXPECT_TRUE(retrieve->isEnabled());
-    EXPECT_EQ(m_network.OpenedSocketCount(), 0);
 }
 
 TEST_F(MainWindowTest, CommandsAreReachedThroughTheMenuMnemonicsOnly) {

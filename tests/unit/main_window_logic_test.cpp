@@ -5,6 +5,7 @@
 #include <chrono>
 #include <deque>
 #include <map>
+#include <system_error>
 
 #include "discovery/device_list_rules.h"
 #include "discovery/search_status_text.h"
@@ -20,6 +21,10 @@ class FakeMainWindowView : public MainWindowView {
   public:
     void EnableControl(MainControl control, bool enabled) override {
         enabledState[control] = enabled;
+        // As in the toolkits, a disabled control loses the focus.
+        if (!enabled && focus == control) {
+            focus.reset();
+        }
     }
     void ShowControl(MainControl control, bool shown) override { shownState[control] = shown; }
     bool HasFocus(MainControl control) override { return focus == control; }
@@ -121,6 +126,7 @@ TEST_F(MainWindowLogicTest, ARetrieveRunsOneSearchAndGivesTheButtonBackWhenItsEn
     logic.FinishSearch();
     EXPECT_FALSE(view.Enabled(MainControl::Retrieve));  // until the end is shown
 
+    logic.OnHeaderItemClick(3, 0);
     view.focus = MainControl::Stop;
     view.RunPosted();
     EXPECT_EQ(view.status.rfind("2 printers found in ", 0), 0u) << view.status;
@@ -131,6 +137,9 @@ TEST_F(MainWindowLogicTest, ARetrieveRunsOneSearchAndGivesTheButtonBackWhenItsEn
     ASSERT_TRUE(logic.LastOutcome());
     EXPECT_EQ(logic.LastOutcome()->devicesListed, 2);
     EXPECT_EQ(logic.Rows().ItemCount(), 2);
+    // The rows are placed by address; the last sort is remembered for the next click.
+    EXPECT_EQ(logic.Rows().ItemText(0, 0), "10.1.2.3");
+    EXPECT_EQ(logic.SortColumn(), 3);
 }
 
 TEST_F(MainWindowLogicTest, ARetrieveThatStartsNothingSaysWhyAndGivesTheButtonBackAtOnce) {
@@ -141,6 +150,22 @@ TEST_F(MainWindowLogicTest, ARetrieveThatStartsNothingSaysWhyAndGivesTheButtonBa
     EXPECT_FALSE(view.Shown(MainControl::Stop));
     EXPECT_FALSE(view.busy);
     EXPECT_EQ(view.RunPosted(), 0);
+    // The mode is read at every Retrieve: a mended file makes the next one search.
+    h.WriteBroadcastSettings(6);
+    logic.OnRetrieve();
+    logic.FinishSearch();
+    view.RunPosted();
+    EXPECT_TRUE(logic.LastOutcome());
+
+    FakeMainWindowView noThreadView;
+    MainWindowLogic noThread(
+        noThreadView, h.network, h.settings, [](SearchSession::WorkerBody) -> std::thread {
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
+        });
+    noThread.OnRetrieve();
+    EXPECT_EQ(noThreadView.status, "The search could not be started: no thread is available");
+    EXPECT_TRUE(noThreadView.Enabled(MainControl::Retrieve));
 }
 
 TEST_F(MainWindowLogicTest, ProgressWaitingToBeShownIsMergedIntoTheLatest) {

@@ -19,21 +19,24 @@ TEST(UserSettingsFolderPosixTest, UnderXdgConfigHomeOrElseHomesConfig) {
     EXPECT_TRUE(UserSettingsFolder("", "relative").empty());
 }
 
-TEST(UserSettingsFolderPosixTest, EnteringCreatesTheFolderOrLeavesTheWorkingDirectory) {
+TEST(UserSettingsFolderPosixTest, FindingCreatesTheFolderOrSaysWhyThereIsNone) {
     ScopedTempDir dir;
     const char* previous = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = previous != nullptr ? previous : "";
 
     const std::filesystem::path config = dir.Path() / "new" / "config";
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    EXPECT_EQ(EnterUserSettingsFolder(), std::nullopt);
-    EXPECT_EQ(std::filesystem::current_path(), config / "qarv-vindle");
+    EXPECT_EQ(FindUserSettingsFolder(false).folder, config / "qarv-vindle");
+    EXPECT_FALSE(std::filesystem::exists(config));
+    EXPECT_TRUE(FindUserSettingsFolder(true).Ok());
+    EXPECT_TRUE(std::filesystem::is_directory(config / "qarv-vindle"));
 
-    // A file where the folder should be: an error, and the working directory stays.
+    // A file where the folder should be: an error, and no folder.
     WriteFile(dir.Path() / "file", "");
     ::setenv("XDG_CONFIG_HOME", (dir.Path() / "file").c_str(), 1);
-    EXPECT_NE(EnterUserSettingsFolder(), std::nullopt);
-    EXPECT_EQ(std::filesystem::current_path(), config / "qarv-vindle");
+    const UserSettingsFolderResult blocked = FindUserSettingsFolder(true);
+    EXPECT_NE(blocked.errorText.find("cannot be used: Not a directory"), std::string::npos);
+    EXPECT_TRUE(blocked.folder.empty());
 
     if (previous != nullptr) {
         ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);

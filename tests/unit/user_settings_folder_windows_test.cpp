@@ -17,8 +17,11 @@ TEST(UserSettingsFolderWindowsTest, FromTheShellNotTheEnvironment) {
 
     const wchar_t* previous = _wgetenv(L"APPDATA");
     const std::wstring saved = previous != nullptr ? previous : L"";
-    _wputenv_s(L"APPDATA", L"C:\\elsewhere");
+    _wputenv_s(L"APPDATA", L"");
     EXPECT_EQ(AppDataSettingsFolder(), folder);
+    const UserSettingsFolderResult found = FindUserSettingsFolder(false);
+    EXPECT_TRUE(found.Ok());
+    EXPECT_EQ(found.folder, folder);
     _wputenv_s(L"APPDATA", saved.c_str());
 }
 
