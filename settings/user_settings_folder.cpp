@@ -3,6 +3,13 @@
 #include <cstdlib>
 #include <system_error>
 
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h.
+#include <knownfolders.h>
+#include <shlobj.h>
+#endif
+
 namespace vindle {
 
 std::filesystem::path UserSettingsFolder(const char* xdgConfigHome, const char* home) {
@@ -18,11 +25,15 @@ std::filesystem::path UserSettingsFolder(const char* xdgConfigHome, const char* 
 }
 
 #ifdef _WIN32
-std::filesystem::path AppDataSettingsFolder(const wchar_t* appData) {
-    if (appData == nullptr || !std::filesystem::path(appData).is_absolute()) {
-        return {};
+std::filesystem::path AppDataSettingsFolder() {
+    wchar_t* roaming = nullptr;
+    std::filesystem::path folder;
+    if (SUCCEEDED(
+            SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_CREATE, nullptr, &roaming))) {
+        folder = std::filesystem::path(roaming) / L"Qarv Vindle";
     }
-    return std::filesystem::path(appData) / L"Qarv Vindle";
+    CoTaskMemFree(roaming);
+    return folder;
 }
 #endif
 
@@ -43,9 +54,9 @@ std::string PathText(const std::filesystem::path& path) {
 UserSettingsFolderResult FindUserSettingsFolder(bool create) {
     UserSettingsFolderResult result;
 #ifdef _WIN32
-    result.folder = AppDataSettingsFolder(_wgetenv(L"APPDATA"));
+    result.folder = AppDataSettingsFolder();
     if (result.folder.empty()) {
-        result.errorText = "APPDATA names no folder for the settings.";
+        result.errorText = "The system names no application data folder for the settings.";
         return result;
     }
 #else

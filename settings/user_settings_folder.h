@@ -11,13 +11,13 @@ namespace vindle {
 std::filesystem::path UserSettingsFolder(const char* xdgConfigHome, const char* home);
 
 #ifdef _WIN32
-// On Windows: "Qarv Vindle" in the user's roaming application data folder (%APPDATA%). Empty
-// when that is unset, empty or not an absolute folder. A null pointer stands for unset.
-std::filesystem::path AppDataSettingsFolder(const wchar_t* appData);
+// On Windows: "Qarv Vindle" in the user's roaming application data folder as the shell knows it
+// (not from the environment); empty when the shell names none.
+std::filesystem::path AppDataSettingsFolder();
 #endif
 
-// The folder of UserSettingsFolder (AppDataSettingsFolder on Windows) for this user, from the
-// environment, or why there is none.
+// The folder of UserSettingsFolder (from the environment; AppDataSettingsFolder on Windows) for
+// this user, or why there is none.
 struct UserSettingsFolderResult {
     std::filesystem::path folder;
     // The reason there is no folder (its path in UTF-8 on Windows); "" when there is one.

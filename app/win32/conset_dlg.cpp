@@ -46,7 +46,7 @@ struct CConsetDlg::Controls {
     vindle::Win32CheckBox thoroughSearch;
 };
 
-CConsetDlg::CConsetDlg() = default;
+CConsetDlg::CConsetDlg(const vindle::Settings& settings) : m_settings(settings) {}
 CConsetDlg::~CConsetDlg() = default;
 
 INT_PTR CConsetDlg::DoModal(HWND owner) {
@@ -98,7 +98,8 @@ BOOL CConsetDlg::OnInitDialog() {
 
     m_controls = std::make_unique<Controls>(m_hWnd);
     m_logic = std::make_unique<vindle::ConsetLogic>(
-        m_controls->AsConsetControls(), [this](const std::string& text) { ShowMessage(text); });
+        m_settings, m_controls->AsConsetControls(),
+        [this](const std::string& text) { ShowMessage(text); });
     m_logic->LoadSettings();
     return TRUE;
 }
@@ -151,6 +152,6 @@ void CConsetDlg::OnDestroy() {
 void CConsetDlg::ShowMessage(const std::string& text) {
     // The operator errors are ASCII; a failed save names the file and the system's reason in the
     // ANSI code page.
-    MessageBoxW(m_hWnd, vindle::WithCrLf(vindle::AnsiToWide(text)).c_str(), L"Qarv Vindle",
+    MessageBoxW(m_hWnd, vindle::WithCrLf(vindle::Utf8ToWide(text)).c_str(), L"Qarv Vindle",
                 MB_ICONEXCLAMATION | MB_OK);
 }

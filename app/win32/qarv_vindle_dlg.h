@@ -3,94 +3,68 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
+#include <string>
 
-#include "app/win32/escape_filter.h"
-#include "app/win32/status_line_control.h"
-#include "platform/memory_list_view.h"
+#include "app/win32/dialog_dpi.h"
 #include "platform/network.h"
 
 namespace vindle {
-class DeviceListActions;
-class PostedListMirror;
-class PostedSearchObserver;
-class SearchSession;
+class ListMirror;
+class MainWindowLogic;
+class Settings;
 class Win32ListView;
-struct StatusLine;
+class Win32MainView;
 }  // namespace vindle
 
 // The main window (template 102): the title, "Retrieve", the device list, "Browse", the status
-// line with "Stop" and the menu. "Retrieve" runs one search at a time through the core's search
-// session, on its worker thread. The worker places rows in the window's own copy of them
-// (m_rows), which the list control shows, and reports progress and its end; it reaches the window
-// only by posted messages. Closing the window ends a running search: the session's network is
-// shut down so that the worker's waits fail at once, and nothing is posted to the window any more.
-class CQarvVindleDlg {
+// line with "Stop" and the menu. Every decision is the core's main-window logic: the window
+// routes its controls' events there, and its controls are the logic's view. The list control
+// shows the logic's rows through a mirror; the search's worker reaches the window only by posted
+// messages.
+class CQarvVindleDlg final {
   public:
-    // `network` is where every search opens its sockets; it must outlive the window.
-    explicit CQarvVindleDlg(vindle::Network& network);
+    // `network` and `settings` must outlive the window; the window prepares the settings file.
+    CQarvVindleDlg(vindle::Network& network, vindle::Settings& settings);
     ~CQarvVindleDlg();
     CQarvVindleDlg(const CQarvVindleDlg&) = delete;
     CQarvVindleDlg& operator=(const CQarvVindleDlg&) = delete;
 
     // Runs the window modally; returns when it has closed (-1 when it could not be created).
     INT_PTR DoModal();
-    // Waits until a search still running when the window closed has ended.
-    void FinishSearch();
 
   private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     BOOL OnInitDialog();
     void OnCommand(int id, int code);
-    // Returns the notification's result, or nothing for notifications left to the dialog.
-    bool OnNotify(const NMHDR& header, LRESULT& result);
-    void OnRetrieve();
-    void OnStop();
-    void OnBrowse();
-    void OnListItemChanged();
-    // `button` counts from 0 for the left mouse button.
+    // False for notifications left to the dialog.
+    bool OnNotify(const NMHDR& header);
     void OnHeaderItemClick(int column, int button);
+    void OnContextMenu(LPARAM position);
     void OnAbout();
     void OnConfiguration();
     void OnClose();
-    void OnDestroy();
     bool OnPaint();
-    bool OnSetCursor(HWND window, int hitTest);
-    void OnRowsChanged();
-    void OnSearchProgressed();
-    void OnSearchEnded();
-
-    void SetTitleFont();
-    // "Retrieve" off, "Stop" shown while a search runs; the reverse when it has ended.
-    void ShowSearchRunning(bool running);
-    // The core's status texts come in the ANSI code page.
-    void ShowStatus(const vindle::StatusLine& line);
-    // Shuts the session down and stops the posts: the window is closing.
-    void StopSearch();
 
     vindle::Network& m_network;
-    // The rows as the searches placed them (and the sort ordered them); the list shows them.
-    vindle::MemoryListView m_rows;
+    vindle::Settings& m_settings;
 
-    int m_nSortColumn = -1;
-    bool m_bSortAscending = true;
-    HICON m_hWindowIcon = nullptr;
-    HFONT m_titleFont = nullptr;
+    // The caption's icons (the large one also drawn when minimised), the title's font and the
+    // layout, at the monitor's DPI.
+    vindle::DialogDpi m_dpi;
 
     HWND m_hWnd = nullptr;
-    HWND m_btnRetrieve = nullptr;
-    HWND m_btnBrowse = nullptr;
     HWND m_listDevices = nullptr;
     HWND m_staticTitle = nullptr;
     HWND m_btnStop = nullptr;
-    vindle::StatusLineControl m_statusLine;
-    bool m_searching = false;
+    // WM_CLOSE came while a dialog was open over the window: it closes once that has returned.
+    bool m_closePending = false;
 
-    vindle::EscapeFilter m_escapeFilter;
-    // Made with the window; the session (and its worker) ends before the observer and the rows.
-    std::unique_ptr<vindle::PostedSearchObserver> m_observer;
-    std::unique_ptr<vindle::SearchSession> m_session;
+    // Made with the window; the logic ends (and waits for its search) before the view and the
+    // list.
+    std::unique_ptr<vindle::Win32MainView> m_view;
     std::unique_ptr<vindle::Win32ListView> m_listView;
-    std::unique_ptr<vindle::PostedListMirror> m_mirror;
-    std::unique_ptr<vindle::DeviceListActions> m_rowActions;
+    std::unique_ptr<vindle::MainWindowLogic> m_logic;
+    std::unique_ptr<vindle::ListMirror> m_mirror;
 };

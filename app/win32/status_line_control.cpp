@@ -2,22 +2,10 @@
 
 #include <commctrl.h>
 
-#include "app/win32/window_metrics.h"
-
 namespace vindle {
 namespace {
 
 constexpr int kTooltipWidthPixels = 480;
-
-TTTOOLINFOW ToolFor(HWND text, wchar_t* tip) {
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = GetParent(text);
-    tool.uId = reinterpret_cast<UINT_PTR>(text);
-    tool.lpszText = tip;
-    return tool;
-}
 
 }  // namespace
 
@@ -28,23 +16,28 @@ void StatusLineControl::Attach(HWND text) {
         CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, GetParent(text), nullptr, nullptr, nullptr);
-    if (m_tooltip == nullptr) {
-        return;
-    }
-    SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0, ScaledPixels(text, kTooltipWidthPixels));
-    m_tip = L" ";
-    TTTOOLINFOW tool = ToolFor(m_text, m_tip.data());
-    SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SetTip(TTM_ADDTOOLW, L" ");
+}
+
+void StatusLineControl::SetDpi(UINT dpi) {
+    SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0,
+                 MulDiv(kTooltipWidthPixels, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI));
 }
 
 void StatusLineControl::Show(const std::wstring& text, const std::wstring& details) {
     SetWindowTextW(m_text, text.c_str());
-    if (m_tooltip == nullptr) {
-        return;
-    }
-    m_tip = details.empty() ? text : details;
-    TTTOOLINFOW tool = ToolFor(m_text, m_tip.data());
-    SendMessageW(m_tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    SetTip(TTM_UPDATETIPTEXTW, details.empty() ? text : details);
+}
+
+void StatusLineControl::SetTip(UINT message, std::wstring tip) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = GetParent(m_text);
+    tool.uId = reinterpret_cast<UINT_PTR>(m_text);
+    // The tooltip keeps a copy.
+    tool.lpszText = tip.data();
+    SendMessageW(m_tooltip, message, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 }  // namespace vindle

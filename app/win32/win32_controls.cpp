@@ -5,18 +5,6 @@
 #include "app/win32/latin1_text.h"
 
 namespace vindle {
-namespace {
-
-std::string WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return WideToLatin1(text);
-}
-
-}  // namespace
-
 void EnableDialogControl(HWND control, bool enabled) {
     if (!enabled) {
         const HWND focus = GetFocus();
@@ -27,36 +15,12 @@ void EnableDialogControl(HWND control, bool enabled) {
     EnableWindow(control, enabled ? TRUE : FALSE);
 }
 
-void Win32Control::SetEnabled(bool enabled) {
-    EnableDialogControl(m_control, enabled);
-}
-
-bool Win32Control::IsEnabled() {
-    return IsWindowEnabled(m_control) != FALSE;
-}
-
-void Win32CheckBox::SetEnabled(bool enabled) {
-    EnableDialogControl(m_box, enabled);
-}
-
-bool Win32CheckBox::IsEnabled() {
-    return IsWindowEnabled(m_box) != FALSE;
-}
-
 bool Win32CheckBox::IsChecked() {
-    return SendMessageW(m_box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return SendMessageW(m_control, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void Win32CheckBox::SetChecked(bool checked) {
-    SendMessageW(m_box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-void Win32IpAddress::SetEnabled(bool enabled) {
-    EnableDialogControl(m_control, enabled);
-}
-
-bool Win32IpAddress::IsEnabled() {
-    return IsWindowEnabled(m_control) != FALSE;
+    SendMessageW(m_control, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 std::array<int, 4> Win32IpAddress::FieldValues() {
@@ -75,20 +39,15 @@ std::string Win32IpAddress::Text() {
     return WideToLatin1(text);
 }
 
-void Win32NumberEdit::SetEnabled(bool enabled) {
-    EnableDialogControl(m_edit, enabled);
-}
-
-bool Win32NumberEdit::IsEnabled() {
-    return IsWindowEnabled(m_edit) != FALSE;
-}
-
 std::string Win32NumberEdit::Text() {
-    return WindowText(m_edit);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(m_control)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(m_control, text.data(), static_cast<int>(text.size()))));
+    return WideToLatin1(text);
 }
 
 void Win32NumberEdit::SetText(const std::string& text) {
-    SetWindowTextW(m_edit, Latin1ToWide(text).c_str());
+    SetWindowTextW(m_control, Latin1ToWide(text).c_str());
 }
 
 }  // namespace vindle

@@ -12,57 +12,45 @@ namespace vindle {
 
 // Dialog controls as the interfaces the core's handlers drive. For the window's thread only.
 
-// Any control: a button, a list, an edit box.
-class Win32Control final : public Control {
-  public:
-    explicit Win32Control(HWND control) : m_control(control) {}
-    // Disabling the control that has the keyboard focus first moves the focus on to the next
-    // control, so that the keyboard keeps working.
-    void SetEnabled(bool enabled) override;
-    bool IsEnabled() override;
+// Enables or disables a dialog's control; disabling the control that has the keyboard focus
+// first moves the focus on to the next control, so that the keyboard keeps working.
+void EnableDialogControl(HWND control, bool enabled);
 
-  private:
+// Any of the core's control interfaces over a dialog control.
+template <class Interface>
+class Win32Enabled : public Interface {
+  public:
+    explicit Win32Enabled(HWND control) : m_control(control) {}
+    void SetEnabled(bool enabled) override { EnableDialogControl(m_control, enabled); }
+    bool IsEnabled() override { return IsWindowEnabled(m_control) != FALSE; }
+
+  protected:
     HWND m_control;
 };
 
-class Win32CheckBox final : public CheckBoxControl {
+// Any control: a button, a list, an edit box.
+using Win32Control = Win32Enabled<Control>;
+
+class Win32CheckBox final : public Win32Enabled<CheckBoxControl> {
   public:
-    explicit Win32CheckBox(HWND box) : m_box(box) {}
-    void SetEnabled(bool enabled) override;
-    bool IsEnabled() override;
+    using Win32Enabled::Win32Enabled;
     bool IsChecked() override;
     void SetChecked(bool checked) override;
-
-  private:
-    HWND m_box;
 };
 
 // A SysIPAddress32 control.
-class Win32IpAddress final : public IpAddressControl {
+class Win32IpAddress final : public Win32Enabled<IpAddressControl> {
   public:
-    explicit Win32IpAddress(HWND control) : m_control(control) {}
-    void SetEnabled(bool enabled) override;
-    bool IsEnabled() override;
+    using Win32Enabled::Win32Enabled;
     std::array<int, 4> FieldValues() override;
     std::string Text() override;
-
-  private:
-    HWND m_control;
 };
 
-class Win32NumberEdit final : public NumberEditControl {
+class Win32NumberEdit final : public Win32Enabled<NumberEditControl> {
   public:
-    explicit Win32NumberEdit(HWND edit) : m_edit(edit) {}
-    void SetEnabled(bool enabled) override;
-    bool IsEnabled() override;
+    using Win32Enabled::Win32Enabled;
     std::string Text() override;
     void SetText(const std::string& text) override;
-
-  private:
-    HWND m_edit;
 };
-
-// Enables or disables a dialog's control as Win32Control does.
-void EnableDialogControl(HWND control, bool enabled);
 
 }  // namespace vindle

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include "app/win32/latin1_text.h"
-#include "app/win32/window_metrics.h"
 
 namespace vindle {
 namespace {
@@ -106,7 +105,7 @@ void AddReportColumn(HWND list, int index, const char* title, int pixels) {
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
-    column.cx = ScaledPixels(list, pixels);
+    column.cx = MulDiv(pixels, static_cast<int>(GetDpiForWindow(list)), USER_DEFAULT_SCREEN_DPI);
     column.pszText = text.data();
     SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
                  reinterpret_cast<LPARAM>(&column));

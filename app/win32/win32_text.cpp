@@ -24,10 +24,6 @@ std::wstring Utf8ToWide(std::string_view text) {
     return ToWide(CP_UTF8, text);
 }
 
-std::wstring AnsiToWide(std::string_view text) {
-    return ToWide(CP_ACP, text);
-}
-
 std::string WideToUtf8(std::wstring_view text) {
     if (text.empty()) {
         return {};
@@ -40,10 +36,6 @@ std::string WideToUtf8(std::wstring_view text) {
         WideCharToMultiByte(CP_UTF8, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
     }
     return bytes;
-}
-
-std::string AnsiToUtf8(std::string_view text) {
-    return WideToUtf8(AnsiToWide(text));
 }
 
 std::wstring WithCrLf(std::wstring_view text) {

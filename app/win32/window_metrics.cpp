@@ -4,12 +4,6 @@
 
 namespace vindle {
 
-int ScaledPixels(HWND window, int pixels) {
-    const UINT dpi = GetDpiForWindow(window);
-    return MulDiv(pixels, dpi != 0 ? static_cast<int>(dpi) : USER_DEFAULT_SCREEN_DPI,
-                  USER_DEFAULT_SCREEN_DPI);
-}
-
 void CenterWindow(HWND window, HWND over) {
     RECT rect{};
     GetWindowRect(window, &rect);

@@ -2,20 +2,37 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 namespace vindle {
+namespace {
+
+std::string ToUtf8(std::wstring_view text) {
+    const int size = static_cast<int>(text.size());
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
+    }
+    return bytes;
+}
+
+}  // namespace
 
 std::string SystemErrorText(unsigned long error) {
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&buffer),
-        0, nullptr);
-    std::string text = length > 0 && buffer != nullptr ? std::string(buffer, length) : "";
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-        text.pop_back();
+        nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring_view text(buffer != nullptr ? buffer : L"", length);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
+        text.remove_suffix(1);
     }
-    return text.empty() ? "error " + std::to_string(error) : text;
+    std::string utf8 = ToUtf8(text);
+    LocalFree(buffer);
+    return utf8.empty() ? "error " + std::to_string(error) : utf8;
 }
 
 }  // namespace vindle

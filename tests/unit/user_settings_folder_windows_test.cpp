@@ -6,42 +6,22 @@
 #include <filesystem>
 #include <string>
 
-#include "fakes/temp_dir.h"
-
 namespace vindle {
 namespace {
 
-TEST(UserSettingsFolderWindowsTest, UnderAppDataOrNone) {
-    EXPECT_EQ(AppDataSettingsFolder(L"C:\\Users\\u\\AppData\\Roaming"),
-              std::filesystem::path(L"C:\\Users\\u\\AppData\\Roaming\\Qarv Vindle"));
-    EXPECT_TRUE(AppDataSettingsFolder(nullptr).empty());
-    EXPECT_TRUE(AppDataSettingsFolder(L"").empty());
-    EXPECT_TRUE(AppDataSettingsFolder(L"Roaming").empty());
-    EXPECT_TRUE(AppDataSettingsFolder(L"\\Users\\u").empty());
-}
+// The folder comes from the shell, so a changed or missing APPDATA does not move it.
+TEST(UserSettingsFolderWindowsTest, FromTheShellNotTheEnvironment) {
+    const std::filesystem::path folder = AppDataSettingsFolder();
+    ASSERT_TRUE(folder.is_absolute());
+    EXPECT_EQ(folder.filename(), L"Qarv Vindle");
 
-TEST(UserSettingsFolderWindowsTest, FindingCreatesTheFolderOrSaysWhyThereIsNone) {
-    ScopedTempDir dir;
     const wchar_t* previous = _wgetenv(L"APPDATA");
     const std::wstring saved = previous != nullptr ? previous : L"";
-
-    const std::filesystem::path roaming = dir.Path() / "new" / "Roaming";
-    _wputenv_s(L"APPDATA", roaming.c_str());
-    EXPECT_EQ(FindUserSettingsFolder(false).folder, roaming / "Qarv Vindle");
-    EXPECT_FALSE(std::filesystem::exists(roaming));
-    EXPECT_TRUE(FindUserSettingsFolder(true).Ok());
-    EXPECT_TRUE(std::filesystem::is_directory(roaming / "Qarv Vindle"));
-
-    // A file where the folder should be: an error, and no folder.
-    WriteFile(dir.Path() / "file", "");
-    _wputenv_s(L"APPDATA", (dir.Path() / "file").c_str());
-    const UserSettingsFolderResult blocked = FindUserSettingsFolder(true);
-    EXPECT_FALSE(blocked.Ok());
-    EXPECT_TRUE(blocked.folder.empty());
-
     _wputenv_s(L"APPDATA", L"");
-    EXPECT_FALSE(FindUserSettingsFolder(false).Ok());
-
+    EXPECT_EQ(AppDataSettingsFolder(), folder);
+    const UserSettingsFolderResult found = FindUserSettingsFolder(false);
+    EXPECT_TRUE(found.Ok());
+    EXPECT_EQ(found.folder, folder);
     _wputenv_s(L"APPDATA", saved.c_str());
 }
 

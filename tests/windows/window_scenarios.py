@@ -52,7 +52,12 @@ def windows_path(path):
 
 
 def settings_folder(settings):
+    """A working folder with the settings file, or (settings None) with a folder in its place,
+    so that the file can be neither opened nor created there."""
     folder = tempfile.mkdtemp(prefix="vindle-winwin-")
+    if settings is None:
+        os.mkdir(os.path.join(folder, "QarvVindle.ini"))
+        return folder
     with open(os.path.join(folder, "QarvVindle.ini"), "w", newline="\n") as f:
         f.write(settings)
     return folder
@@ -63,7 +68,9 @@ def run_driver(args, settings, scenarios, extra=()):
     folder the program ran in."""
     folder = settings_folder(settings)
     command = [WINE, args.driver, "--app", windows_path(args.app), *extra, *scenarios]
-    status, output, errors = run_to_files(command, folder)
+    # Non-ASCII arguments reach Wine as UTF-8.
+    env = dict(os.environ, LC_ALL="C.UTF-8")
+    status, output, errors = run_to_files(command, folder, env=env)
     lines = output.decode("latin-1").splitlines()
     for line in lines:
         if line.startswith(("PASS ", "FAIL ")):
@@ -107,7 +114,8 @@ def main_window(args):
         extra += ["--config-pair", pair]
     lines, folder = run_driver(
         args, BROADCAST_INI,
-        ["controls", "search", "screenshot", "browse", "sort", "about", "config"], extra)
+        ["controls", "search", "screenshot", "browse", "sort", "row-menu", "dpi", "about",
+         "config"], extra)
     try:
         rows = [line.split("\t")[1:] for line in lines if line.startswith("ROW\t")]
         if rows:
@@ -145,6 +153,27 @@ def thorough_check_box(args):
 def stop_and_close(args):
     _, folder = run_driver(args, LONG_SEARCH_INI, ["stop", "close-searching"])
     shutil.rmtree(folder)
+    _, folder = run_driver(args, BROADCAST_INI, ["escape", "close-dialogs"])
+    with open(os.path.join(folder, "QarvVindle.ini")) as f:
+        check(f.read() == BROADCAST_INI, "closing with the configuration dialog open saved nothing")
+    shutil.rmtree(folder)
+
+
+def user_settings(args):
+    """Settings that cannot be kept in the working folder go to the user's application data
+    folder, here under a profile whose name needs more than one code page."""
+    users = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users")
+    profiles = set(os.listdir(users))
+    roaming = "C:\\users\\Renée Weiß-Łukasz\\AppData\\Roaming"
+    _, folder = run_driver(args, None, ["user-settings"],
+                           ["--app-data", roaming,
+                            "--settings-file", roaming + "\\Qarv Vindle\\QarvVindle.ini"])
+    check(sorted(os.listdir(folder)) == ["QarvVindle.ini", "stderr", "stdout"]
+          and not os.listdir(os.path.join(folder, "QarvVindle.ini")),
+          "nothing was written in the working folder")
+    shutil.rmtree(folder)
+    for profile in set(os.listdir(users)) - profiles:
+        shutil.rmtree(os.path.join(users, profile))
 
 
 def msiexec(*arguments):
@@ -218,6 +247,7 @@ def main():
         main_window(args)
         thorough_check_box(args)
         stop_and_close(args)
+        user_settings(args)
         if args.msi:
             installer(args)
     finally:

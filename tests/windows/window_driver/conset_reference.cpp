@@ -3,14 +3,13 @@
 // Windows (check the box, add the pairs, enter the time-out, OK). Usage:
 //   conset_reference FOLDER TIMEOUT ADDRESS/MASK...
 // FOLDER holds the starting QarvVindle.ini; the dialog's save replaces it there.
-#include <unistd.h>
-
 #include <array>
 #include <cstdio>
 #include <string>
 
 #include "platform/memory_list_view.h"
 #include "settings/conset_logic.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -71,7 +70,7 @@ class NumberBox : public vindle::NumberEditControl {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || chdir(argv[1]) != 0) {
+    if (argc < 3) {
         std::fprintf(stderr, "usage: conset_reference FOLDER TIMEOUT ADDRESS/MASK...\n");
         return 2;
     }
@@ -81,7 +80,9 @@ int main(int argc, char** argv) {
     AddressField address, mask;
     NumberBox timeout;
     bool refused = false;
-    vindle::ConsetLogic logic({searchSpecified, addButton, deleteButton, list, listWindow, address,
+    const vindle::Settings settings = vindle::Settings::InFolder(argv[1]);
+    vindle::ConsetLogic logic(settings,
+                              {searchSpecified, addButton, deleteButton, list, listWindow, address,
                                mask, timeout, thoroughSearch},
                               [&](const std::string& text) {
                                   std::fprintf(stderr, "conset_reference: the dialog says: %s\n",

@@ -27,6 +27,8 @@ struct Session {
     std::wstring screenshot;
     std::vector<AddressPair> configPairs;
     std::wstring configTimeout = L"45";
+    // Where the window should keep its settings, when it cannot in its working folder.
+    std::wstring settingsFile;
     // Set by a scenario that ended the program.
     bool closed = false;
 };
@@ -45,8 +47,33 @@ std::string Screenshot(Session& session);
 std::string AboutBox(Session& session);
 std::string ConfigurationRoundTrip(Session& session);
 std::string ThoroughSearchRoundTrip(Session& session);
+std::string RowMenu(Session& session);
+std::string DpiChange(Session& session);
+std::string EscapeKeepsWindow(Session& session);
+std::string CloseWithDialogs(Session& session);
+std::string SettingsInUserFolder(Session& session);
+
+// Points the user's roaming application data folder (the shell's, in the registry) at `folder`
+// while it exists; nothing for an empty folder.
+class AppDataRedirect {
+  public:
+    explicit AppDataRedirect(const std::wstring& folder);
+    ~AppDataRedirect();
+    AppDataRedirect(const AppDataRedirect&) = delete;
+    AppDataRedirect& operator=(const AppDataRedirect&) = delete;
+
+  private:
+    void SetValue(DWORD type, const std::wstring& folder);
+
+    HKEY m_key = nullptr;
+    bool m_hadValue = false;
+    DWORD m_type = REG_SZ;
+    std::wstring m_previous;
+};
 
 // Writes the window's pixels as seen on the screen to a 24-bit BMP file.
 void CaptureWindow(HWND window, const std::wstring& path);
+// The height in pixels of the dark text a control shows on the screen, 0 for none.
+int InkHeight(HWND window);
 
 }  // namespace vindle

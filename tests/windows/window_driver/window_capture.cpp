@@ -7,17 +7,15 @@
 #include "scenario.h"
 
 namespace vindle {
+namespace {
 
-void CaptureWindow(HWND window, const std::wstring& path) {
-    RECT rect{};
-    Expect(GetWindowRect(window, &rect) != 0, "GetWindowRect failed");
+// The screen's pixels in `rect` as a 24-bit bitmap: rows padded to 4 bytes, bottom row first.
+std::vector<unsigned char> ScreenPixels(const RECT& rect, BITMAPINFOHEADER& header) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    // Rows of 24-bit pixels, each padded to 4 bytes, bottom row first.
     const int stride = (width * 3 + 3) & ~3;
     std::vector<unsigned char> pixels(static_cast<std::size_t>(stride) * height);
-
-    BITMAPINFOHEADER header{};
+    header = {};
     header.biSize = sizeof header;
     header.biWidth = width;
     header.biHeight = height;
@@ -38,6 +36,16 @@ void CaptureWindow(HWND window, const std::wstring& path) {
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     Expect(copied && lines == height, "the screen could not be read");
+    return pixels;
+}
+
+}  // namespace
+
+void CaptureWindow(HWND window, const std::wstring& path) {
+    RECT rect{};
+    Expect(GetWindowRect(window, &rect) != 0, "GetWindowRect failed");
+    BITMAPINFOHEADER header{};
+    const std::vector<unsigned char> pixels = ScreenPixels(rect, header);
 
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;  // "BM"
@@ -49,6 +57,30 @@ void CaptureWindow(HWND window, const std::wstring& path) {
     std::fwrite(&header, sizeof header, 1, out);
     std::fwrite(pixels.data(), 1, pixels.size(), out);
     Expect(std::fclose(out) == 0, "cannot write " + ToBytes(path));
+}
+
+int InkHeight(HWND control) {
+    RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    Sleep(300);
+    RECT rect{};
+    Expect(GetWindowRect(control, &rect) != 0, "GetWindowRect failed");
+    BITMAPINFOHEADER header{};
+    const std::vector<unsigned char> pixels = ScreenPixels(rect, header);
+    const int stride = (header.biWidth * 3 + 3) & ~3;
+    int top = -1;
+    int bottom = -1;
+    for (int row = 0; row < header.biHeight; ++row) {
+        const unsigned char* line = &pixels[static_cast<std::size_t>(row) * stride];
+        for (int x = 0; x < header.biWidth; ++x) {
+            // Dark: the text, on the dialog's light face.
+            if (line[x * 3] + line[x * 3 + 1] + line[x * 3 + 2] < 3 * 100) {
+                bottom = bottom < 0 ? row : bottom;
+                top = row;
+                break;
+            }
+        }
+    }
+    return top < 0 ? 0 : top - bottom + 1;
 }
 
 }  // namespace vindle

@@ -2,12 +2,14 @@
 // operator's clicks reach it, and checks what it shows. Usage:
 //   window_driver --app EXE [--app-arg ARG]... [--browse-address A] [--browser-record FILE]
 //                 [--screenshot FILE.bmp] [--config-pair ADDRESS/MASK]... [--config-timeout N]
-//                 SCENARIO...
+//                 [--app-data FOLDER --settings-file FILE] SCENARIO...
 // Scenarios run in the given order on one start of the program: controls, search, browse, sort,
-// screenshot, about, config, config-thorough, stop, close-searching. Each prints "PASS name:
-// summary" or "FAIL name: reason" (the first failure ends the run); a search prints its rows as
-// "ROW\tip\tmac\tmodel\tserial". At the end the program is closed with WM_CLOSE and must exit 0.
-// Exit status: 0 when everything passed, 1 otherwise, 2 for a bad command line.
+// screenshot, about, config, config-thorough, stop, close-searching, row-menu, dpi, escape,
+// close-dialogs, user-settings (with --app-data, the user's application data folder while the
+// program runs). Each prints "PASS name: summary" or "FAIL name: reason" (the first failure ends
+// the run); a search prints its rows as "ROW\tip\tmac\tmodel\tserial". At the end the program is
+// closed with WM_CLOSE and must exit 0. Exit status: 0 when everything passed, 1 otherwise, 2 for a
+// bad command line.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -38,6 +40,11 @@ const std::map<std::wstring, Scenario> kScenarios = {
     {L"config-thorough", ThoroughSearchRoundTrip},
     {L"stop", StopSearch},
     {L"close-searching", CloseWhileSearching},
+    {L"row-menu", RowMenu},
+    {L"dpi", DpiChange},
+    {L"escape", EscapeKeepsWindow},
+    {L"close-dialogs", CloseWithDialogs},
+    {L"user-settings", SettingsInUserFolder},
 };
 
 struct Options {
@@ -49,6 +56,8 @@ struct Options {
     std::wstring screenshot;
     std::vector<AddressPair> configPairs;
     std::wstring configTimeout = L"45";
+    std::wstring appData;
+    std::wstring settingsFile;
 };
 
 bool ParseAddress(const std::wstring& text, std::array<int, 4>& fields) {
@@ -80,6 +89,10 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
             options.browserRecord = argv[++i];
         } else if (argument == L"--screenshot") {
             options.screenshot = argv[++i];
+        } else if (argument == L"--app-data") {
+            options.appData = argv[++i];
+        } else if (argument == L"--settings-file") {
+            options.settingsFile = argv[++i];
         } else if (argument == L"--config-timeout") {
             options.configTimeout = argv[++i];
         } else if (argument == L"--config-pair") {
@@ -112,6 +125,7 @@ std::string CloseProgram(Session& session) {
 }
 
 int Run(const Options& options) {
+    const AppDataRedirect appData(options.appData);
     AppProcess app(options.app, options.appArguments);
     Session session(app);
     session.browseAddress = options.browseAddress;
@@ -119,6 +133,7 @@ int Run(const Options& options) {
     session.screenshot = options.screenshot;
     session.configPairs = options.configPairs;
     session.configTimeout = options.configTimeout;
+    session.settingsFile = options.settingsFile;
 
     std::wstring current = L"start";
     try {

@@ -20,6 +20,8 @@ constexpr int kStop = 1101;
 constexpr int kConfigurationCommand = 32772;
 constexpr int kAboutCommand = 32773;
 constexpr int kSaveListAsCommand = 32774;
+// The device list's context menu.
+constexpr int kCopyRowsCommand = 32781;
 
 // Configuration dialog (template 132).
 constexpr int kSearchSpecified = 1007;

@@ -1,8 +1,0 @@
-#pragma once
-
-#include <windows.h>
-
-// The main window's private messages, posted by the search's worker thread.
-constexpr UINT WM_APP_ROWS_CHANGED = WM_APP + 1;
-constexpr UINT WM_APP_SEARCH_PROGRESS = WM_APP + 2;
-constexpr UINT WM_APP_SEARCH_ENDED = WM_APP + 3;
