@@ -53,7 +53,8 @@ SearchStart SearchSession::Start(const SearchOptions& options) {
     start.mode = options.targets.empty() ? ReadSearchMode(m_settings) : SearchMode::Specified;
     SearchThreadProc proc = nullptr;
     if (start.mode != SearchMode::Undefined) {
-        start.thorough = options.thorough || (options.targets.empty() && ReadThoroughSearch(m_settings));
+        start.thorough =
+            options.thorough || (options.targets.empty() && ReadThoroughSearch(m_settings));
     }
     switch (start.mode) {
         case SearchMode::Broadcast:

@@ -39,7 +39,8 @@ int SearchTimeout(const SearchContext& context) {
 }
 
 std::string PlacementStatus(const SearchContext& context) {
-    return context.options.targets.empty() ? ReadBroadcastStatus(*context.settings) : std::string("Disabled");
+    return context.options.targets.empty() ? ReadBroadcastStatus(*context.settings)
+                                           : std::string("Disabled");
 }
 
 bool OpenSearchSocket(SearchContext& context) {
