@@ -103,8 +103,7 @@ int main(int argc, char** argv) {
 
     // The working directory's file first; the user's own when that can be neither opened nor
     // created.
-    vindle::Settings settings =
-        vindle::Settings::InWorkingDirectory(vindle::FindUserSettingsFolder(false).folder);
+    vindle::Settings settings = vindle::ChooseSettings(false).settings;
     if (const vindle::SettingsStartup startup = vindle::PrepareSettings(settings);
         !startup.status.Ok()) {
         return ReportUnusableSettings(startup.status);
