@@ -44,7 +44,7 @@ struct CConsetDlg::Controls {
     vindle::Win32NumberEdit timeout;
 };
 
-CConsetDlg::CConsetDlg() = default;
+CConsetDlg::CConsetDlg(const vindle::Settings& settings) : m_settings(settings) {}
 CConsetDlg::~CConsetDlg() = default;
 
 INT_PTR CConsetDlg::DoModal(HWND owner) {
@@ -96,7 +96,8 @@ BOOL CConsetDlg::OnInitDialog() {
 
     m_controls = std::make_unique<Controls>(m_hWnd);
     m_logic = std::make_unique<vindle::ConsetLogic>(
-        m_controls->AsConsetControls(), [this](const std::string& text) { ShowMessage(text); });
+        m_settings, m_controls->AsConsetControls(),
+        [this](const std::string& text) { ShowMessage(text); });
     m_logic->LoadSettings();
     return TRUE;
 }

@@ -7,6 +7,7 @@
 
 namespace vindle {
 class ConsetLogic;
+class Settings;
 }  // namespace vindle
 
 // The "Configuration Settings" dialog (template 132): the search mode, up to 20 address/mask
@@ -14,7 +15,8 @@ class ConsetLogic;
 // reads the settings file when it opens and writes it only on an accepted OK.
 class CConsetDlg {
   public:
-    CConsetDlg();
+    // `settings` must outlive the dialog.
+    explicit CConsetDlg(const vindle::Settings& settings);
     ~CConsetDlg();
     CConsetDlg(const CConsetDlg&) = delete;
     CConsetDlg& operator=(const CConsetDlg&) = delete;
@@ -35,6 +37,7 @@ class CConsetDlg {
     void ShowMessage(const std::string& text);
 
     HWND m_hWnd = nullptr;
+    const vindle::Settings& m_settings;
     std::unique_ptr<Controls> m_controls;
     std::unique_ptr<vindle::ConsetLogic> m_logic;
 };
