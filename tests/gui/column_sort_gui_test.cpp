@@ -119,9 +119,7 @@ class ColumnSortGuiTest : public ::testing::Test {
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = {}) {
         test::ClickRow(*List(), row, modifiers);
     }
-    void ClickHeader(int column) {
-        test::ClickHeader(*List(), column);
-    }
+    void ClickHeader(int column) { test::ClickHeader(*List(), column); }
 
     ScopedTempDir m_dir;
     Settings m_settings = Settings::InFolder(m_dir.Path());
