@@ -78,4 +78,12 @@ UserSettingsFolderResult FindUserSettingsFolder(bool create) {
     return result;
 }
 
+SettingsChoice ChooseSettings(bool userFolderOnly) {
+    const UserSettingsFolderResult userFolder = FindUserSettingsFolder(userFolderOnly);
+    if (!userFolderOnly) {
+        return {Settings::InWorkingDirectory(userFolder.folder), ""};
+    }
+    return {Settings::InFolder(userFolder.folder), userFolder.errorText};
+}
+
 }  // namespace vindle

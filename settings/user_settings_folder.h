@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "settings/settings.h"
+
 namespace vindle {
 
 // The program's own settings folder under the user's configuration directory:
@@ -27,5 +29,17 @@ struct UserSettingsFolderResult {
 };
 // With `create`, the folder is created when needed, and failing to create it is an error.
 UserSettingsFolderResult FindUserSettingsFolder(bool create);
+
+// The settings a program starts with: with `userFolderOnly` (the desktop's launch), the file in
+// the user's folder, made when needed; otherwise the working directory's file, with the user's
+// folder to fall back to. `errorText` says why there are none (the user's folder is required but
+// there is none); `settings` is then not to be used.
+struct SettingsChoice {
+    Settings settings;
+    std::string errorText;
+
+    bool Ok() const { return errorText.empty(); }
+};
+SettingsChoice ChooseSettings(bool userFolderOnly);
 
 }  // namespace vindle

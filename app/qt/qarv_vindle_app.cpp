@@ -7,7 +7,6 @@
 #include "app/qt/qarv_vindle_style.h"
 #include "app/qt/window_icon.h"
 #include "platform/system_network.h"
-#include "settings/settings.h"
 #include "settings/user_settings_folder.h"
 #include "vindle_version.h"
 
@@ -29,19 +28,15 @@ int CQarvVindleApp::InitInstance() {
     // a folder of its own rather than in whatever folder the launcher runs in. Otherwise the
     // working directory's file comes first, and that folder is where the settings go when the
     // file there can be neither opened nor created.
-    const bool userSettings = arguments().contains(QStringLiteral("--user-settings"));
-    const vindle::UserSettingsFolderResult userFolder =
-        vindle::FindUserSettingsFolder(userSettings);
-    if (userSettings && !userFolder.Ok()) {
+    vindle::SettingsChoice choice =
+        vindle::ChooseSettings(arguments().contains(QStringLiteral("--user-settings")));
+    if (!choice.Ok()) {
         QMessageBox::warning(nullptr, QStringLiteral("Qarv Vindle"),
-                             QString::fromStdString(userFolder.errorText));
+                             QString::fromStdString(choice.errorText));
         return 1;
     }
-    vindle::Settings settings = userSettings
-                                    ? vindle::Settings::InFolder(userFolder.folder)
-                                    : vindle::Settings::InWorkingDirectory(userFolder.folder);
     const std::unique_ptr<vindle::Network> network = vindle::MakeSystemNetwork();
-    CQarvVindleDlg dialog(*network, settings);
+    CQarvVindleDlg dialog(*network, choice.settings);
     dialog.exec();
     // A search still running ends at once (its network is shut down); wait for its thread.
     dialog.FinishSearch();

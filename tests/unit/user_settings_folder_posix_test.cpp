@@ -28,7 +28,12 @@ TEST(UserSettingsFolderPosixTest, FindingCreatesTheFolderOrSaysWhyThereIsNone) {
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     EXPECT_EQ(FindUserSettingsFolder(false).folder, config / "qarv-vindle");
     EXPECT_FALSE(std::filesystem::exists(config));
-    EXPECT_TRUE(FindUserSettingsFolder(true).Ok());
+    // The working directory's file first, the user's folder to fall back to.
+    const SettingsChoice fromShell = ChooseSettings(false);
+    EXPECT_EQ(fromShell.settings.File(), dir.Path() / "QarvVindle.ini");
+    EXPECT_EQ(fromShell.settings.FallbackFolder(), config / "qarv-vindle");
+    EXPECT_FALSE(std::filesystem::exists(config));
+    EXPECT_EQ(ChooseSettings(true).settings.File(), config / "qarv-vindle" / "QarvVindle.ini");
     EXPECT_TRUE(std::filesystem::is_directory(config / "qarv-vindle"));
 
     // A file where the folder should be: an error, and no folder.
@@ -37,6 +42,7 @@ TEST(UserSettingsFolderPosixTest, FindingCreatesTheFolderOrSaysWhyThereIsNone) {
     const UserSettingsFolderResult blocked = FindUserSettingsFolder(true);
     EXPECT_NE(blocked.errorText.find("cannot be used: Not a directory"), std::string::npos);
     EXPECT_TRUE(blocked.folder.empty());
+    EXPECT_EQ(ChooseSettings(true).errorText, blocked.errorText);
 
     if (previous != nullptr) {
         ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);

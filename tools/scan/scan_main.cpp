@@ -118,8 +118,7 @@ int main(int argc, char** argv) {
 
     // The working directory's file first; the user's own when that can be neither opened nor
     // created. With targets the settings file is neither read nor created.
-    vindle::Settings settings =
-        vindle::Settings::InWorkingDirectory(vindle::FindUserSettingsFolder(false).folder);
+    vindle::Settings settings = vindle::ChooseSettings(false).settings;
     if (options.search.targets.empty()) {
         const vindle::SettingsStartup startup = vindle::PrepareSettings(settings);
         if (!startup.status.Ok()) {
