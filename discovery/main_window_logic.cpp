@@ -193,15 +193,20 @@ void MainWindowLogic::OpenWebPage(const std::string& ipText) {
 void MainWindowLogic::CopySelectedRows() {
     std::vector<DeviceRow> rows;
     WithRows([&](ListView& list) { rows = ReadDeviceRows(list, true); });
-    if (!m_view.PutOnClipboard(FormatTabSeparated(rows))) {
+    // With nothing selected the clipboard keeps what it holds.
+    if (!rows.empty() && !m_view.PutOnClipboard(FormatTabSeparated(rows))) {
         ShowStatus("The clipboard cannot be used: nothing was copied");
     }
 }
 
 void MainWindowLogic::CopySelectedColumn(int column) {
     std::string text;
-    WithRows([&](ListView& rows) { text = SelectedColumnText(rows, column); });
-    if (!m_view.PutOnClipboard(Latin1ToUtf8(text))) {
+    bool anySelected = false;
+    WithRows([&](ListView& rows) {
+        anySelected = rows.SelectedCount() > 0;
+        text = SelectedColumnText(rows, column);
+    });
+    if (anySelected && !m_view.PutOnClipboard(Latin1ToUtf8(text))) {
         ShowStatus("The clipboard cannot be used: nothing was copied");
     }
 }

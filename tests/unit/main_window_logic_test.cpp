@@ -264,6 +264,13 @@ TEST_F(MainWindowLogicTest, CopyPutsTheSelectedRowsOnTheClipboardInTheListsOrder
     view.clipboardWorks = false;
     logic.CopySelectedColumn(0);
     EXPECT_EQ(view.status, "The clipboard cannot be used: nothing was copied");
+
+    view.clipboardWorks = true;
+    logic.Rows().SetRowState(0, {});
+    logic.Rows().SetRowState(2, {});
+    logic.CopySelectedRows();
+    logic.CopySelectedColumn(0);
+    EXPECT_EQ(view.clipboard, "SN\xc3\xa9\nSN5");  // nothing selected: left as it was
 }
 
 TEST_F(MainWindowLogicTest, SaveListAsWritesEveryRowOrSaysWhyItCouldNot) {
