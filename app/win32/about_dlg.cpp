@@ -1,7 +1,7 @@
 #include "app/win32/about_dlg.h"
 
 #include "app/win32/resource.h"
-#include "app/win32/window_metrics.h"
+#include "platform/win32/window_metrics.h"
 
 INT_PTR CAboutDlg::DoModal(HWND owner) {
     return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX), owner,

@@ -2,13 +2,13 @@
 
 #include <commctrl.h>
 
-#include "app/win32/accessible_name.h"
-#include "app/win32/dialog_object.h"
+#include "app/win32/conset_adapters.h"
 #include "app/win32/resource.h"
-#include "app/win32/win32_controls.h"
-#include "app/win32/win32_list_view.h"
-#include "app/win32/win32_text.h"
-#include "app/win32/window_metrics.h"
+#include "platform/win32/accessible_name.h"
+#include "platform/win32/dialog_object.h"
+#include "platform/win32/win32_list_view.h"
+#include "platform/win32/win32_text.h"
+#include "platform/win32/window_metrics.h"
 #include "settings/conset_logic.h"
 
 namespace {
@@ -99,59 +99,45 @@ BOOL CConsetDlg::OnInitDialog() {
     m_controls = std::make_unique<Controls>(m_hWnd);
     m_logic = std::make_unique<vindle::ConsetLogic>(
         m_settings, m_controls->AsConsetControls(),
-        [this](const std::string& text) { ShowMessage(text); });
+        // The operator errors, or a failed save's file and the system's reason.
+        [this](const std::string& text) {
+            vindle::MessageBoxUtf8(m_hWnd, text, L"Qarv Vindle", MB_ICONEXCLAMATION | MB_OK);
+        });
     m_logic->LoadSettings();
     return TRUE;
 }
 
 void CConsetDlg::OnCommand(int id, int code) {
+    // Clicks, Enter and Escape all come with code 0 (BN_CLICKED).
+    if (code != BN_CLICKED) {
+        return;
+    }
     switch (id) {
         case IDOK:
-            OnOK();
+            // A refused time-out or a failed save has been reported; the dialog stays open.
+            if (m_logic->OnOk()) {
+                EndDialog(m_hWnd, IDOK);
+            }
             break;
         case IDCANCEL:
-            OnCancel();
+            EndDialog(m_hWnd, IDCANCEL);
             break;
         case IDC_ADD:
-            if (code == BN_CLICKED) {
-                m_logic->OnAdd();
-            }
+            m_logic->OnAdd();
             break;
         case IDC_DELETE:
-            if (code == BN_CLICKED) {
-                m_logic->OnDelete();
-            }
+            m_logic->OnDelete();
             break;
         case IDC_SEARCH_SPECIFIED:
-            if (code == BN_CLICKED) {
-                m_logic->ApplyCheckBoxRule();
-            }
+            m_logic->ApplyCheckBoxRule();
             break;
         default:
             break;
     }
 }
 
-void CConsetDlg::OnOK() {
-    // A refused time-out or a failed save has been reported; the dialog stays open.
-    if (m_logic->OnOk()) {
-        EndDialog(m_hWnd, IDOK);
-    }
-}
-
-void CConsetDlg::OnCancel() {
-    EndDialog(m_hWnd, IDCANCEL);
-}
-
 void CConsetDlg::OnDestroy() {
     for (const int id : {IDC_ADDRESS, IDC_MASK, IDC_ADDRESS_LIST, IDC_TIMEOUT}) {
         vindle::ClearAccessibleNames(GetDlgItem(m_hWnd, id));
     }
-}
-
-void CConsetDlg::ShowMessage(const std::string& text) {
-    // The operator errors are ASCII; a failed save names the file and the system's reason in the
-    // ANSI code page.
-    MessageBoxW(m_hWnd, vindle::WithCrLf(vindle::Utf8ToWide(text)).c_str(), L"Qarv Vindle",
-                MB_ICONEXCLAMATION | MB_OK);
 }

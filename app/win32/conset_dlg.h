@@ -31,10 +31,7 @@ class CConsetDlg {
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     BOOL OnInitDialog();
     void OnCommand(int id, int code);
-    void OnOK();
-    void OnCancel();
     void OnDestroy();
-    void ShowMessage(const std::string& text);
 
     const vindle::Settings& m_settings;
     HWND m_hWnd = nullptr;

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/win32/qarv_vindle_dlg.h"
-#include "app/win32/win32_text.h"
 #include "platform/system_network.h"
+#include "platform/win32/win32_text.h"
 #include "settings/settings.h"
 #include "settings/user_settings_folder.h"
 #include "vindle_version.h"
@@ -56,8 +56,7 @@ int CQarvVindleApp::InitInstance() {
     const vindle::UserSettingsFolderResult userFolder =
         vindle::FindUserSettingsFolder(userSettings);
     if (userSettings && !userFolder.Ok()) {
-        MessageBoxW(nullptr, vindle::Utf8ToWide(userFolder.errorText).c_str(), kCaption,
-                    MB_ICONEXCLAMATION | MB_OK);
+        vindle::MessageBoxUtf8(nullptr, userFolder.errorText, kCaption, MB_ICONEXCLAMATION | MB_OK);
         return 1;
     }
     vindle::Settings settings = userSettings

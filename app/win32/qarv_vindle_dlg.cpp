@@ -3,17 +3,17 @@
 #include <commctrl.h>
 
 #include "app/win32/about_dlg.h"
-#include "app/win32/accessible_name.h"
 #include "app/win32/conset_dlg.h"
-#include "app/win32/dialog_object.h"
-#include "app/win32/owned_windows.h"
 #include "app/win32/resource.h"
 #include "app/win32/row_menu.h"
-#include "app/win32/win32_list_view.h"
 #include "app/win32/win32_main_view.h"
-#include "app/win32/window_metrics.h"
 #include "discovery/device_list_rules.h"
 #include "discovery/main_window_logic.h"
+#include "platform/win32/accessible_name.h"
+#include "platform/win32/dialog_object.h"
+#include "platform/win32/owned_windows.h"
+#include "platform/win32/win32_list_mirror.h"
+#include "platform/win32/window_metrics.h"
 #include "settings/settings.h"
 
 namespace {
@@ -23,22 +23,6 @@ namespace {
 constexpr int kTitleFontHeight = 32;
 // Posted to the window for the tasks waiting to run on its thread.
 constexpr UINT WM_APP_RUN_TASKS = WM_APP + 1;
-
-// Shows the logic's rows in the list control: each run of changes posts one replay.
-class PostedMirror final : public vindle::ListMirror {
-  public:
-    PostedMirror(vindle::MemoryListView& rows, vindle::ListView& list, vindle::MainWindowView& view)
-        : ListMirror(rows, list), m_view(view) {}
-    ~PostedMirror() override { Detach(); }
-
-  protected:
-    void PostSync() override {
-        m_view.Post([this] { Sync(); });
-    }
-
-  private:
-    vindle::MainWindowView& m_view;
-};
 
 }  // namespace
 
@@ -97,7 +81,7 @@ INT_PTR CQarvVindleDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             }
             return FALSE;
         case WM_APP_RUN_TASKS:
-            m_view->RunPosted();
+            m_view->Tasks().RunPosted();
             return TRUE;
         case WM_PAINT:
             return OnPaint();
@@ -155,7 +139,8 @@ BOOL CQarvVindleDlg::OnInitDialog() {
     m_view->StatusLine().SetDpi(m_dpi.Dpi());
     m_listView = std::make_unique<vindle::Win32ListView>(m_listDevices);
     m_logic = std::make_unique<vindle::MainWindowLogic>(*m_view, m_network, m_settings);
-    m_mirror = std::make_unique<PostedMirror>(m_logic->Rows(), *m_listView, *m_view);
+    m_mirror =
+        std::make_unique<vindle::Win32ListMirror>(m_logic->Rows(), *m_listView, m_view->Tasks());
     m_logic->AttachMirror(m_mirror.get());
     m_logic->OnInitDialog(settings);
     vindle::CenterWindow(m_hWnd, nullptr);
@@ -266,7 +251,7 @@ void CQarvVindleDlg::OnConfiguration() {
 
 void CQarvVindleDlg::OnClose() {
     m_logic->OnClose();
-    m_view->DropPosted();
+    m_view->Tasks().DropPosted();
     // A dialog open over the window is cancelled first: its modal run returns, then the window
     // closes (HandleMessage), so no dialog is left without its owner.
     if (vindle::CancelOwnedWindows(m_hWnd)) {

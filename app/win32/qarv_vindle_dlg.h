@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "app/win32/dialog_dpi.h"
 #include "platform/network.h"
+#include "platform/win32/dialog_dpi.h"
 
 namespace vindle {
 class ListMirror;

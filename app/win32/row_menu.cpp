@@ -4,8 +4,8 @@
 #include <windowsx.h>
 
 #include "app/win32/resource.h"
-#include "app/win32/win32_list_view.h"
 #include "discovery/device_list_rules.h"
+#include "platform/win32/win32_list_view.h"
 
 namespace vindle {
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/win32/resource.h"
-#include "app/win32/win32_controls.h"
-#include "app/win32/win32_text.h"
+#include "platform/win32/win32_controls.h"
+#include "platform/win32/win32_text.h"
 
 namespace vindle {
 namespace {
@@ -38,7 +38,7 @@ bool SetClipboardText(const std::wstring& text) {
 }  // namespace
 
 Win32MainView::Win32MainView(HWND dialog, UINT taskMessage)
-    : m_dialog(dialog), m_taskMessage(taskMessage) {
+    : m_dialog(dialog), m_tasks(dialog, taskMessage) {
     m_statusLine.Attach(GetDlgItem(dialog, IDC_STATUS_LINE));
 }
 
@@ -70,8 +70,7 @@ void Win32MainView::ShowStatus(const std::string& brief, const std::string& full
 }
 
 void Win32MainView::ShowMessage(const std::string& text) {
-    MessageBoxW(m_dialog, WithCrLf(Utf8ToWide(text)).c_str(), L"Qarv Vindle",
-                MB_ICONEXCLAMATION | MB_OK);
+    MessageBoxUtf8(m_dialog, text, L"Qarv Vindle", MB_ICONEXCLAMATION | MB_OK);
 }
 
 bool Win32MainView::OpenAddress(const std::string& url) {
@@ -109,37 +108,6 @@ std::optional<SaveFileChoice> Win32MainView::AskSaveFileName() {
     return SaveFileChoice{WideToUtf8(file.data()), dialog.nFilterIndex == kJsonFilterIndex
                                                        ? SaveFileType::Json
                                                        : SaveFileType::Csv};
-}
-
-void Win32MainView::Post(Task task) {
-    std::lock_guard lock(m_mutex);
-    if (m_dropping) {
-        return;
-    }
-    m_tasks.push_back(std::move(task));
-    if (m_tasks.size() == 1) {
-        PostMessageW(m_dialog, m_taskMessage, 0, 0);
-    }
-}
-
-void Win32MainView::RunPosted() {
-    std::deque<Task> tasks;
-    {
-        std::lock_guard lock(m_mutex);
-        tasks.swap(m_tasks);
-    }
-    for (const Task& task : tasks) {
-        if (std::lock_guard lock(m_mutex); m_dropping) {
-            return;
-        }
-        task();
-    }
-}
-
-void Win32MainView::DropPosted() {
-    std::lock_guard lock(m_mutex);
-    m_dropping = true;
-    m_tasks.clear();
 }
 
 }  // namespace vindle

@@ -2,17 +2,15 @@
 
 #include <windows.h>
 
-#include <deque>
-#include <mutex>
-
-#include "app/win32/status_line_control.h"
 #include "platform/main_window_view.h"
+#include "platform/win32/status_line_control.h"
+#include "platform/win32/window_task_queue.h"
 
 namespace vindle {
 
 // The main window's controls and the system's services as the view its logic drives. Texts from
-// the logic are UTF-8. Tasks posted from any thread cost one message `taskMessage` to the window
-// for the first one waiting; the window answers it with RunPosted().
+// the logic are UTF-8. Tasks posted from any thread wait in Tasks(): the window answers their
+// message `taskMessage` with Tasks().RunPosted().
 class Win32MainView final : public MainWindowView {
   public:
     Win32MainView(HWND dialog, UINT taskMessage);
@@ -27,25 +25,19 @@ class Win32MainView final : public MainWindowView {
     bool OpenAddress(const std::string& url) override;
     bool PutOnClipboard(const std::string& text) override;
     std::optional<SaveFileChoice> AskSaveFileName() override;
-    void Post(Task task) override;
+    void Post(Task task) override { m_tasks.Post(std::move(task)); }
 
     bool Busy() const { return m_busy; }
     StatusLineControl& StatusLine() { return m_statusLine; }
-    // The window's thread: runs the tasks waiting, in the order they were posted.
-    void RunPosted();
-    // The window is closing: from now on tasks are dropped.
-    void DropPosted();
+    WindowTaskQueue& Tasks() { return m_tasks; }
 
   private:
     HWND Control(MainControl control) const;
 
     HWND m_dialog;
-    UINT m_taskMessage;
     bool m_busy = false;
     StatusLineControl m_statusLine;
-    std::mutex m_mutex;
-    bool m_dropping = false;
-    std::deque<Task> m_tasks;
+    WindowTaskQueue m_tasks;
 };
 
 }  // namespace vindle

@@ -1,4 +1,4 @@
-#include "app/win32/latin1_text.h"
+#include "platform/win32/latin1_text.h"
 
 #include <gtest/gtest.h>
 

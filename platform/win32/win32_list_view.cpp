@@ -1,8 +1,8 @@
-#include "app/win32/win32_list_view.h"
+#include "platform/win32/win32_list_view.h"
 
 #include <commctrl.h>
 
-#include "app/win32/latin1_text.h"
+#include "platform/win32/latin1_text.h"
 
 namespace vindle {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/win32/dialog_dpi.h"
+#include "platform/win32/dialog_dpi.h"
 
 #include <commctrl.h>
 

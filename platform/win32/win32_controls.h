@@ -2,11 +2,7 @@
 
 #include <windows.h>
 
-#include <array>
-#include <string>
-
 #include "platform/control.h"
-#include "settings/conset_controls.h"
 
 namespace vindle {
 
@@ -30,27 +26,5 @@ class Win32Enabled : public Interface {
 
 // Any control: a button, a list, an edit box.
 using Win32Control = Win32Enabled<Control>;
-
-class Win32CheckBox final : public Win32Enabled<CheckBoxControl> {
-  public:
-    using Win32Enabled::Win32Enabled;
-    bool IsChecked() override;
-    void SetChecked(bool checked) override;
-};
-
-// A SysIPAddress32 control.
-class Win32IpAddress final : public Win32Enabled<IpAddressControl> {
-  public:
-    using Win32Enabled::Win32Enabled;
-    std::array<int, 4> FieldValues() override;
-    std::string Text() override;
-};
-
-class Win32NumberEdit final : public Win32Enabled<NumberEditControl> {
-  public:
-    using Win32Enabled::Win32Enabled;
-    std::string Text() override;
-    void SetText(const std::string& text) override;
-};
 
 }  // namespace vindle

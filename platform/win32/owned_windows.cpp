@@ -1,4 +1,4 @@
-#include "app/win32/owned_windows.h"
+#include "platform/win32/owned_windows.h"
 
 #include <vector>
 

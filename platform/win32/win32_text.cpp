@@ -1,6 +1,4 @@
-#include "app/win32/win32_text.h"
-
-#include <windows.h>
+#include "platform/win32/win32_text.h"
 
 namespace vindle {
 namespace {
@@ -48,6 +46,10 @@ std::wstring WithCrLf(std::wstring_view text) {
         result += text[i];
     }
     return result;
+}
+
+int MessageBoxUtf8(HWND owner, std::string_view text, const wchar_t* caption, UINT type) {
+    return MessageBoxW(owner, WithCrLf(Utf8ToWide(text)).c_str(), caption, type);
 }
 
 }  // namespace vindle

@@ -1,4 +1,4 @@
-#include "app/win32/status_line_control.h"
+#include "platform/win32/status_line_control.h"
 
 #include <commctrl.h>
 

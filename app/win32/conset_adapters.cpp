@@ -1,19 +1,10 @@
-#include "app/win32/win32_controls.h"
+#include "app/win32/conset_adapters.h"
 
 #include <commctrl.h>
 
-#include "app/win32/latin1_text.h"
+#include "platform/win32/latin1_text.h"
 
 namespace vindle {
-void EnableDialogControl(HWND control, bool enabled) {
-    if (!enabled) {
-        const HWND focus = GetFocus();
-        if (focus != nullptr && (focus == control || IsChild(control, focus))) {
-            SendMessageW(GetParent(control), WM_NEXTDLGCTL, 0, FALSE);
-        }
-    }
-    EnableWindow(control, enabled ? TRUE : FALSE);
-}
 
 bool Win32CheckBox::IsChecked() {
     return SendMessageW(m_control, BM_GETCHECK, 0, 0) == BST_CHECKED;

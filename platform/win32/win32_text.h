@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
 
@@ -12,5 +14,8 @@ std::string WideToUtf8(std::wstring_view text);
 
 // LF line ends as CRLF, as the clipboard's text and message boxes expect them.
 std::wstring WithCrLf(std::wstring_view text);
+
+// A message box whose UTF-8 `text` may span lines.
+int MessageBoxUtf8(HWND owner, std::string_view text, const wchar_t* caption, UINT type);
 
 }  // namespace vindle

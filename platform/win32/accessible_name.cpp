@@ -1,4 +1,4 @@
-#include "app/win32/accessible_name.h"
+#include "platform/win32/accessible_name.h"
 
 #include <initguid.h>
 #include <oleacc.h>

@@ -1,4 +1,4 @@
-#include "app/win32/window_metrics.h"
+#include "platform/win32/window_metrics.h"
 
 #include <algorithm>
 
