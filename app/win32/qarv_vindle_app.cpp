@@ -52,16 +52,11 @@ int CQarvVindleApp::InitInstance() {
     // settings in a folder of its own rather than in whatever folder it starts in. Otherwise the
     // working directory's file comes first, and that folder is where the settings go when the
     // file there can be neither opened nor created (a program folder the user cannot write).
-    const bool userSettings = HasArgument(L"--user-settings");
-    const vindle::UserSettingsFolderResult userFolder =
-        vindle::FindUserSettingsFolder(userSettings);
-    if (userSettings && !userFolder.Ok()) {
-        vindle::MessageBoxUtf8(nullptr, userFolder.errorText, kCaption, MB_ICONEXCLAMATION | MB_OK);
+    vindle::SettingsChoice choice = vindle::ChooseSettings(HasArgument(L"--user-settings"));
+    if (!choice.Ok()) {
+        vindle::MessageBoxUtf8(nullptr, choice.errorText, kCaption, MB_ICONEXCLAMATION | MB_OK);
         return 1;
     }
-    vindle::Settings settings = userSettings
-                                    ? vindle::Settings::InFolder(userFolder.folder)
-                                    : vindle::Settings::InWorkingDirectory(userFolder.folder);
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
@@ -72,7 +67,7 @@ int CQarvVindleApp::InitInstance() {
         SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
 
     const std::unique_ptr<vindle::Network> network = vindle::MakeSystemNetwork();
-    CQarvVindleDlg dialog(*network, settings);
+    CQarvVindleDlg dialog(*network, choice.settings);
     // A search still running when the window closes ends at once (its network is shut down);
     // the window waits for its thread when it goes.
     const INT_PTR result = dialog.DoModal();
