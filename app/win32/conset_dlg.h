@@ -35,7 +35,6 @@ class CConsetDlg {
 
     const vindle::Settings& m_settings;
     HWND m_hWnd = nullptr;
-    const vindle::Settings& m_settings;
     std::unique_ptr<Controls> m_controls;
     std::unique_ptr<vindle::ConsetLogic> m_logic;
 };

@@ -5,9 +5,11 @@
 #include <string_view>
 
 namespace vindle {
-namespace {
 
-std::string ToUtf8(std::wstring_view text) {
+std::string WideToUtf8(std::wstring_view text) {
+    if (text.empty()) {
+        return {};
+    }
     const int size = static_cast<int>(text.size());
     const int length =
         WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
@@ -17,8 +19,6 @@ std::string ToUtf8(std::wstring_view text) {
     }
     return bytes;
 }
-
-}  // namespace
 
 std::string SystemErrorText(unsigned long error) {
     wchar_t* buffer = nullptr;
@@ -30,7 +30,7 @@ std::string SystemErrorText(unsigned long error) {
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
         text.remove_suffix(1);
     }
-    std::string utf8 = ToUtf8(text);
+    std::string utf8 = WideToUtf8(text);
     LocalFree(buffer);
     return utf8.empty() ? "error " + std::to_string(error) : utf8;
 }

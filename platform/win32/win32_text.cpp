@@ -22,20 +22,6 @@ std::wstring Utf8ToWide(std::string_view text) {
     return ToWide(CP_UTF8, text);
 }
 
-std::string WideToUtf8(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
-    }
-    return bytes;
-}
-
 std::wstring WithCrLf(std::wstring_view text) {
     std::wstring result;
     result.reserve(text.size());
