@@ -149,25 +149,37 @@ std::vector<std::string> UnattachedSubnets(SearchContext& context,
     return unattached;
 }
 
+int BeginSpecifiedSearch(SearchContext& context, std::vector<std::string>& labels,
+                         int& timeoutSeconds, SearchEnd& end) {
+    if (!OpenSearchSocket(context)) {
+        end = SearchEnd::NoSocket;
+        return 0;
+    }
+    ListView& list = *context.listControl;
+    if (list.ItemCount() > 0) {
+        list.DeleteAllItems();
+    }
+    const int count = PrepareDestinations(context, labels);
+    if (count == 0) {
+        end = SearchEnd::NoAddressList;
+        return 0;
+    }
+    timeoutSeconds = SearchTimeout(context);
+    return count;
+}
+
 SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context) {
     if (!context) {
         return Outcome(SearchEnd::NoSocket);
     }
-    if (!OpenSearchSocket(*context)) {
-        return FinishSearch(std::move(context), Outcome(SearchEnd::NoSocket));
-    }
-    ListView& list = *context->listControl;
-    if (list.ItemCount() > 0) {
-        list.DeleteAllItems();
-    }
-
     std::vector<std::string> labels;
-    const int count = PrepareDestinations(*context, labels);
+    int timeoutSeconds = 0;
+    SearchEnd end = SearchEnd::Searched;
+    const int count = BeginSpecifiedSearch(*context, labels, timeoutSeconds, end);
     if (count == 0) {
-        return FinishSearch(std::move(context), Outcome(SearchEnd::NoAddressList));
+        return FinishSearch(std::move(context), Outcome(end));
     }
     SearchOutcome outcome;
-    const int timeoutSeconds = SearchTimeout(*context);
     outcome.timeoutSeconds = timeoutSeconds;
     const DestinationText* addresses = context->destinationAddresses.get();
     const WaitBudget budget = SplitWaitBudget(timeoutSeconds, addresses, count);
@@ -193,7 +205,7 @@ SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context) {
         if (IsSubnetDestination(addresses[i])) {
             // The first wait only tells whether anything came; it reads nothing.
             int waitResult = socket.WaitReadable(budget.subnetWait);
-            const int blockFirstRow = list.ItemCount();
+            const int blockFirstRow = context->listControl->ItemCount();
             if (waitResult <= 0) {
                 continue;
             }

@@ -23,6 +23,13 @@ SearchOutcome SpecifiedSearchThread(std::unique_ptr<SearchContext> context);
 // targets. The number of destinations; 0 when the settings file holds no address list.
 int PrepareDestinations(SearchContext& context, std::vector<std::string>& labels);
 
+// The steps both specified searches (plain and thorough) begin with: the search socket opened,
+// the list emptied, the destination table prepared and the time-out read. The number of
+// destinations, or 0 when the search ends there, with `end` saying how (NoSocket: the list keeps
+// its rows; NoAddressList).
+int BeginSpecifiedSearch(SearchContext& context, std::vector<std::string>& labels,
+                         int& timeoutSeconds, SearchEnd& end);
+
 // The configured subnet destinations (all but the local /24; every target with a mask wider than
 // one address) on no local interface, by their labels, after PrepareDestinations.
 std::vector<std::string> UnattachedSubnets(SearchContext& context,

@@ -341,20 +341,14 @@ SearchOutcome ThoroughSpecifiedSearchThread(std::unique_ptr<SearchContext> conte
     if (!context) {
         return ThoroughOutcome(SearchEnd::NoSocket);
     }
-    if (!OpenSearchSocket(*context)) {
-        return FinishSearch(std::move(context), ThoroughOutcome(SearchEnd::NoSocket));
-    }
-    ListView& list = *context->listControl;
-    if (list.ItemCount() > 0) {
-        list.DeleteAllItems();
-    }
     std::vector<std::string> labels;
-    const int count = PrepareDestinations(*context, labels);
+    int timeoutSeconds = 0;
+    SearchEnd end = SearchEnd::Searched;
+    const int count = BeginSpecifiedSearch(*context, labels, timeoutSeconds, end);
     if (count == 0) {
-        return FinishSearch(std::move(context), ThoroughOutcome(SearchEnd::NoAddressList));
+        return FinishSearch(std::move(context), ThoroughOutcome(end));
     }
     SearchOutcome outcome = ThoroughOutcome(SearchEnd::Searched);
-    const int timeoutSeconds = SearchTimeout(*context);
     outcome.timeoutSeconds = timeoutSeconds;
     const WaitBudget budget =
         SplitWaitBudget(timeoutSeconds, context->destinationAddresses.get(), count);
