@@ -17,17 +17,9 @@ import tempfile
 import time
 
 T = 3
-# Runs in the operator's namespace: each line of the searches file is a name and the scanner's
-# arguments; each search leaves NAME.json, NAME.status and NAME.ms.
-SEARCHES = r"""
-while read -r name arguments; do
-    start=$(date +%s%N)
-    # shellcheck disable=SC2086
-    "$1" --format json $arguments >"$name.json" 2>"$name.err"
-    echo $? >"$name.status"
-    echo $((($(date +%s%N) - start) / 1000000)) >"$name.ms"
-done <searches
-"""
+# Runs the scanner once per line of the working directory's "searches" file, timing each.
+TIMED_SEARCHES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts",
+                              "timed-searches")
 
 
 def spread(prefix_base, count, span):
@@ -124,7 +116,7 @@ class Goals:
                                             target))
             command = [self.sandbox, "--quiet"] + case.sandbox + [
                 "--printers-conf", conf, "--default-route", "1", "--simulator", self.simulator,
-                "--", "bash", "-c", SEARCHES, "searches", self.scanner]
+                "--", TIMED_SEARCHES, self.scanner]
             self.log.write("$ %s\n" % " ".join(command))
             self.log.flush()
             done = subprocess.run(command, cwd=workdir, stdout=self.log, stderr=self.log,

@@ -14,18 +14,9 @@ import unittest
 SANDBOX, SIMULATOR, SCANNER = map(os.path.abspath, sys.argv[1:4])
 SKIPPED = 77
 TIMEOUT = 1
-
-# Runs in the operator's namespace: each line of the searches file is a name and the scanner's
-# arguments; each search leaves NAME.json, NAME.err, NAME.status and NAME.seconds.
-SEARCHES = r"""
-while read -r name arguments; do
-    start=$(date +%s%N)
-    # shellcheck disable=SC2086
-    "$1" --format json $arguments >"$name.json" 2>"$name.err"
-    echo $? >"$name.status"
-    echo $((($(date +%s%N) - start) / 1000000)) >"$name.ms"
-done <searches
-"""
+# Runs the scanner once per line of the working directory's "searches" file, timing each.
+TIMED_SEARCHES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+                              "timed-searches")
 
 
 def addresses(network, count, step=1, first=10):
@@ -58,7 +49,7 @@ class FaultyLanTest(unittest.TestCase):
                 f.write(settings)
         command = [SANDBOX, "--quiet"] + sandbox_arguments + [
             "--printers-conf", self.path("printers.conf"), "--default-route", "1",
-            "--simulator", SIMULATOR, "--", "bash", "-c", SEARCHES, "searches", SCANNER]
+            "--simulator", SIMULATOR, "--", TIMED_SEARCHES, SCANNER]
         result = subprocess.run(command, cwd=self.workdir, capture_output=True, timeout=240)
         if result.returncode == SKIPPED:
             self.skipTest(result.stderr.decode())
