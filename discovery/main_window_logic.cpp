@@ -115,7 +115,8 @@ void MainWindowLogic::ShowEnd(const SearchOutcome& outcome) {
         return;
     }
     m_lastOutcome = outcome;
-    ShowStatus(m_session.EndStatusText(outcome));
+    const StatusLine line = m_session.EndStatusLine(outcome);
+    ShowStatus(line.brief, line.full);
     ShowSearchRunning(false);
     // The search's socket is closed by now.
     EnableRetrieve(true);

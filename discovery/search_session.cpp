@@ -161,8 +161,8 @@ double SearchSession::ElapsedSeconds() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_startedAt).count();
 }
 
-std::string SearchSession::EndStatusText(const SearchOutcome& outcome) const {
-    return OutcomeStatusText(outcome, ElapsedSeconds(), StopRequested());
+StatusLine SearchSession::EndStatusLine(const SearchOutcome& outcome) const {
+    return vindle::EndStatusLine(outcome, ElapsedSeconds(), StopRequested());
 }
 
 }  // namespace vindle

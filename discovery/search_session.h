@@ -10,6 +10,7 @@
 #include "discovery/protocol.h"
 #include "discovery/search_observer.h"
 #include "discovery/search_options.h"
+#include "discovery/search_status_text.h"
 #include "platform/list_view.h"
 #include "platform/network.h"
 #include "settings/settings_file.h"
@@ -83,8 +84,8 @@ class SearchSession {
     bool StopRequested() const;
     // Seconds since the last Start() that started a search.
     double ElapsedSeconds() const;
-    // The status line's text for how the last search ended, said when the end is reported.
-    std::string EndStatusText(const SearchOutcome& outcome) const;
+    // The status line for how the last search ended, said when the end is reported.
+    StatusLine EndStatusLine(const SearchOutcome& outcome) const;
 
     RequestState& Requests() { return m_requests; }
 

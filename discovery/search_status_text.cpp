@@ -56,6 +56,35 @@ std::string MainOutcomeText(const SearchOutcome& outcome, double elapsedSeconds)
     return PrinterCount(outcome.devicesListed) + " found in " + Seconds(elapsedSeconds);
 }
 
+std::string Subnets(const std::vector<std::string>& subnets, const char* one, const char* many) {
+    return subnets.size() == 1 ? subnets[0] + one
+                               : std::to_string(subnets.size()) + " subnets" + many;
+}
+
+// The first of OutcomeHints in a few words; "" when there is none.
+std::string BriefHint(const SearchOutcome& outcome) {
+    if (outcome.end != SearchEnd::Searched) {
+        return "";
+    }
+    if (!outcome.unsentDestinations.empty()) {
+        return "The request to " + outcome.unsentDestinations[0].destination + " could not be sent";
+    }
+    if (!outcome.unattachedSubnets.empty()) {
+        return Subnets(outcome.unattachedSubnets, " is", " are") +
+               " on no local interface: turn on the thorough search";
+    }
+    if (!outcome.unsweptSubnets.empty()) {
+        return Subnets(outcome.unsweptSubnets, " was", " were") + " too wide to sweep";
+    }
+    if (!outcome.silentPrinters.empty()) {
+        const std::size_t count = outcome.silentPrinters.size();
+        return PrinterCount(static_cast<int>(count)) + " did not give " +
+               (count == 1 ? "its" : "their") + " details" +
+               (outcome.thorough ? "" : ": turn on the thorough search");
+    }
+    return "";
+}
+
 }  // namespace
 
 std::string IdleStatusText() {
@@ -84,6 +113,15 @@ std::string OutcomeStatusText(const SearchOutcome& outcome, double elapsedSecond
         text += ". " + hint;
     }
     return text;
+}
+
+StatusLine EndStatusLine(const SearchOutcome& outcome, double elapsedSeconds, bool stopped) {
+    const std::string full = OutcomeStatusText(outcome, elapsedSeconds, stopped);
+    const std::string hint = stopped ? "" : BriefHint(outcome);
+    if (hint.empty()) {
+        return {full, ""};
+    }
+    return {MainOutcomeText(outcome, elapsedSeconds) + ". " + hint, full};
 }
 
 std::vector<std::string> OutcomeHints(const SearchOutcome& outcome) {

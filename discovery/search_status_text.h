@@ -30,6 +30,9 @@ std::string OutcomeStatusText(const SearchOutcome& outcome, double elapsedSecond
 // search as the remedy; after the thorough search, subnets too wide to sweep. OutcomeStatusText
 // ends with them; the scanner prints them on standard error.
 std::vector<std::string> OutcomeHints(const SearchOutcome& outcome);
+// The status line at the end of a search: the whole OutcomeStatusText for the tooltip, and a
+// brief text that fits the line: the outcome and the first thing the search saw, in a few words.
+StatusLine EndStatusLine(const SearchOutcome& outcome, double elapsedSeconds, bool stopped);
 // "Retrieve" found no search mode in the settings file.
 std::string NoSearchModeStatusText();
 // What "Retrieve" shows once Start() has returned: "Searching..." for a started search,

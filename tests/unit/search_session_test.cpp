@@ -65,7 +65,7 @@ TEST_F(SearchSessionTest, StopEndsTheSearchAtOnceAndTheNextStartOpensTheNetworkA
     EXPECT_TRUE(session.WaitFor(5s));
     EXPECT_TRUE(session.StopRequested());
     ASSERT_EQ(observer.Outcomes().size(), 1u);
-    EXPECT_EQ(session.EndStatusText(observer.Outcomes()[0]).rfind("Stopped after ", 0), 0u);
+    EXPECT_EQ(session.EndStatusLine(observer.Outcomes()[0]).brief.rfind("Stopped after ", 0), 0u);
 
     h.network.SetHold(false);
     ASSERT_TRUE(session.Start().Started());

@@ -34,6 +34,20 @@ TEST(OutcomeHintsTest, ThePlainSearchNamesTheThoroughSearchAsTheRemedy) {
     const std::string text = OutcomeStatusText(outcome, 6.4, false);
     EXPECT_EQ(text.rfind("2 printers found in 6.4 s. The request to", 0), 0u);
     EXPECT_EQ(OutcomeStatusText(outcome, 6.4, true), "Stopped after 6.4 s: 2 printers found");
+
+    // The line itself gets the outcome and the first finding in a few words; the tooltip all.
+    outcome.unsentDestinations.clear();
+    outcome.destinationsNotTried = 0;
+    const StatusLine line = EndStatusLine(outcome, 6.4, false);
+    EXPECT_EQ(line.brief,
+              "2 printers found in 6.4 s. 203.0.113.0/255.255.255.0 is on no local interface: "
+              "turn on the thorough search");
+    EXPECT_EQ(line.full, OutcomeStatusText(outcome, 6.4, false));
+    EXPECT_TRUE(EndStatusLine(outcome, 6.4, true).full.empty());
+    outcome.unattachedSubnets.clear();
+    EXPECT_EQ(EndStatusLine(outcome, 6.4, false).brief,
+              "2 printers found in 6.4 s. 4 printers did not give their details: turn on the "
+              "thorough search");
 }
 
 TEST(OutcomeHintsTest, TheThoroughSearchStatesFactsOnly) {
