@@ -132,17 +132,24 @@ int PrepareDestinations(SearchContext& context, std::vector<std::string>& labels
     return count;
 }
 
+bool IsUnattachedSubnet(const SearchContext& context, int index,
+                        const std::vector<Ipv4Subnet>& local) {
+    // The settings' first entry is the local /24 itself.
+    if (index == 0 && context.options.targets.empty()) {
+        return false;
+    }
+    const auto address = ParseIpv4(SlotText(context.destinationAddresses[index]));
+    const auto mask = ParseIpv4(SlotText(context.destinationMasks[index]));
+    return address && mask && *mask != 0xFFFFFFFFu &&
+           !IsOnLocalInterface(*address & *mask, *mask, local);
+}
+
 std::vector<std::string> UnattachedSubnets(SearchContext& context,
                                            const std::vector<std::string>& labels) {
     std::vector<std::string> unattached;
     const std::vector<Ipv4Subnet> local = context.network->LocalSubnets();
-    // The settings' first entry is the local /24 itself.
-    const std::size_t first = context.options.targets.empty() ? 1 : 0;
-    for (std::size_t i = first; i < labels.size(); ++i) {
-        const auto address = ParseIpv4(SlotText(context.destinationAddresses[i]));
-        const auto mask = ParseIpv4(SlotText(context.destinationMasks[i]));
-        if (address && mask && *mask != 0xFFFFFFFFu &&
-            !IsOnLocalInterface(*address & *mask, *mask, local)) {
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        if (IsUnattachedSubnet(context, static_cast<int>(i), local)) {
             unattached.push_back(labels[i]);
         }
     }

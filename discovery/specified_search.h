@@ -30,6 +30,11 @@ int PrepareDestinations(SearchContext& context, std::vector<std::string>& labels
 int BeginSpecifiedSearch(SearchContext& context, std::vector<std::string>& labels,
                          int& timeoutSeconds, SearchEnd& end);
 
+// Whether destination `index`, after PrepareDestinations, is a configured subnet (not the local
+// /24; a mask wider than one address) on none of the `local` interfaces' subnets.
+bool IsUnattachedSubnet(const SearchContext& context, int index,
+                        const std::vector<Ipv4Subnet>& local);
+
 // The configured subnet destinations (all but the local /24; every target with a mask wider than
 // one address) on no local interface, by their labels, after PrepareDestinations.
 std::vector<std::string> UnattachedSubnets(SearchContext& context,

@@ -353,8 +353,6 @@ SearchOutcome ThoroughSpecifiedSearchThread(std::unique_ptr<SearchContext> conte
     const WaitBudget budget =
         SplitWaitBudget(timeoutSeconds, context->destinationAddresses.get(), count);
     const std::vector<Ipv4Subnet> localSubnets = context->network->LocalSubnets();
-    // The settings' first entry is the local /24 itself: never swept.
-    const int firstConfigured = context->options.targets.empty() ? 1 : 0;
 
     ThoroughSearch search(*context, outcome, true);
     for (int i = 0; i < count; ++i) {
@@ -368,10 +366,8 @@ SearchOutcome ThoroughSpecifiedSearchThread(std::unique_ptr<SearchContext> conte
             IsSubnetDestination(context->destinationAddresses[i]) || mask != kSingleAddressMask;
         destination.waitMicros =
             ToMicros(destination.collects ? budget.subnetWait : budget.singleWait);
-        const Ipv4Address network = destination.sendAddress & mask;
-        if (i >= firstConfigured && mask != kSingleAddressMask &&
-            !IsOnLocalInterface(network, mask, localSubnets)) {
-            destination.sweep = SweepHosts(network, mask);
+        if (IsUnattachedSubnet(*context, i, localSubnets)) {
+            destination.sweep = SweepHosts(destination.sendAddress & mask, mask);
             const std::optional<int> prefix = PrefixLength(mask);
             if (!destination.sweep && prefix && *prefix < kWidestSweptPrefix) {
                 outcome.unsweptSubnets.push_back(labels[i]);

@@ -17,13 +17,17 @@ Settings Settings::InFolder(const std::filesystem::path& folder) {
     return Settings(folder / kSettingsFileName);
 }
 
-std::string Settings::Path() const {
+std::string PathText(const std::filesystem::path& path) {
 #ifdef _WIN32
-    const std::u8string text = m_file.u8string();
+    const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
 #else
-    return m_file.string();
+    return path.string();
 #endif
+}
+
+std::string Settings::Path() const {
+    return PathText(m_file);
 }
 
 SettingsStartup PrepareSettings(Settings& settings) {

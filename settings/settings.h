@@ -15,6 +15,10 @@ struct SettingsStatus {
     const std::string& Reason() const { return errorText; }
 };
 
+// A path as the file functions and messages take it: UTF-8 on Windows (whose paths are UTF-16),
+// the path's own bytes on POSIX.
+std::string PathText(const std::filesystem::path& path);
+
 // The settings file a front end uses, and the folder it moves to when that file can be neither
 // opened nor created. Whoever reads or writes settings is handed this object; the file's place is
 // fixed when it is made (an absolute path), so nothing depends on the process's working directory

@@ -37,20 +37,6 @@ std::filesystem::path AppDataSettingsFolder() {
 }
 #endif
 
-namespace {
-
-// The path in UTF-8 (Windows paths are UTF-16; POSIX paths are shown as their bytes).
-std::string PathText(const std::filesystem::path& path) {
-#ifdef _WIN32
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-#else
-    return path.string();
-#endif
-}
-
-}  // namespace
-
 UserSettingsFolderResult FindUserSettingsFolder(bool create) {
     UserSettingsFolderResult result;
 #ifdef _WIN32

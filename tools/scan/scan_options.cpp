@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "discovery/unicast_sweep.h"
 #include "platform/ipv4_text.h"
 
 namespace vindle {
@@ -38,11 +39,6 @@ std::optional<int> NumberIn(std::string_view text, int low, int high) {
     return value;
 }
 
-bool IsContiguousMask(Ipv4Address mask) {
-    const Ipv4Address hostBits = ~mask;
-    return (hostBits & (hostBits + 1)) == 0;
-}
-
 // ADDRESS, ADDRESS/PREFIX or ADDRESS/MASK; `error` names the faulty text otherwise.
 std::optional<SearchTarget> ParseTarget(std::string_view text, std::string& error) {
     const std::size_t slash = text.find('/');
@@ -59,7 +55,7 @@ std::optional<SearchTarget> ParseTarget(std::string_view text, std::string& erro
     const std::string_view suffix = text.substr(slash + 1);
     if (suffix.find('.') != std::string_view::npos) {
         const auto mask = ParseIpv4(suffix);
-        if (!mask || !IsContiguousMask(*mask)) {
+        if (!mask || !PrefixLength(*mask)) {
             error = "'" + std::string(suffix) + "' in target '" + std::string(text) + "' is not " +
                     (mask ? "a contiguous subnet mask" : "a subnet mask");
             return std::nullopt;
